@@ -41,9 +41,15 @@ struct LogSite {
 namespace detail {
 
 // Arguments are passed with exactly the width the translated format expects.
-inline const wchar_t* logArgument(const std::wstring& text) { return text.c_str(); }
-inline const wchar_t* logArgument(const wchar_t* text) { return text; }
-inline double logArgument(double value) { return value; }
+inline const wchar_t* logArgument(const std::wstring& text) {
+    return text.c_str();
+}
+inline const wchar_t* logArgument(const wchar_t* text) {
+    return text;
+}
+inline double logArgument(double value) {
+    return value;
+}
 template <std::integral T>
 auto logArgument(T value) {
     if constexpr (sizeof(T) <= sizeof(std::int32_t)) {
