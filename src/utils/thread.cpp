@@ -35,14 +35,6 @@ Thread::Thread(void* parameter, std::wstring name, Entry entry)
 }
 
 Thread::~Thread() {
-    {
-        // A thread that was never resumed would otherwise wait for ever and could not be joined.
-        std::lock_guard lock(mutex_);
-        if (state_ == State::Suspended) {
-            state_ = State::Released;
-            stateChanged_.notify_all();
-        }
-    }
     Join();
     name_.clear();
     entry_ = nullptr;
@@ -63,6 +55,14 @@ bool Thread::Resume() {
 void Thread::Join() {
     if (!thread_.joinable()) {
         return;
+    }
+    {
+        // A thread that was never resumed would wait for ever: let it end without its entry.
+        std::lock_guard lock(mutex_);
+        if (state_ == State::Suspended) {
+            state_ = State::Released;
+            stateChanged_.notify_all();
+        }
     }
     if (thread_.get_id() == std::this_thread::get_id()) {
         // The entry is tearing down its own owner: let the thread finish on its own.

@@ -28,8 +28,9 @@ class Thread {
     // True when the thread was created and has not been resumed before.
     bool Resume();
 
-    // Waits for the entry to end, without time limit. Called from the thread itself (an entry
-    // that ends up destroying its owner) it does not wait, so the thread never joins itself.
+    // Waits for the entry to end, without time limit; a thread that was never resumed is let go
+    // without running its entry. Called from the thread itself (an entry that ends up destroying
+    // its owner) it does not wait, so the thread never joins itself.
     void Join();
 
     // The system id of the thread; 0xFFFFFFFF once it was joined.

@@ -72,17 +72,20 @@ TEST(Thread, RunsTheEntryOnceOnlyAfterResume) {
     EXPECT_TRUE(lines[1].ends_with(L": THREAD END\r\n")) << lines[1];
 }
 
-TEST(Thread, DestroyedWithoutResumeReturnsAtOnceWithoutRunningTheEntry) {
+TEST(Thread, NeverResumedIsLetGoAtOnceWithoutRunningTheEntry) {
     const platform::DebugOutputCapture capture;
-    std::atomic<bool> ran{false};
+    std::atomic<int> runs{0};
+    const auto entry = [](void* parameter) { ++*static_cast<std::atomic<int>*>(parameter); };
     const auto started = std::chrono::steady_clock::now();
+    { const Utils::Thread destroyed(&runs, L"ABDEF", entry); }
     {
-        const Utils::Thread thread(&ran, L"ABDEF", [](void* parameter) {
-            *static_cast<std::atomic<bool>*>(parameter) = true;
-        });
+        Utils::Thread joined(&runs, L"ABDEF", entry);
+        joined.Join();
+        EXPECT_EQ(joined.id(), kJoinedThreadId);
+        EXPECT_FALSE(joined.Resume());
     }
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
-    EXPECT_FALSE(ran);
+    EXPECT_EQ(runs, 0);
     EXPECT_TRUE(capture.lines().empty());
 }
 
