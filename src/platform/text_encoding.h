@@ -15,6 +15,12 @@ inline constexpr unsigned kCodePageUtf8 = 65001;
 // use. The C/POSIX locale, or a locale this system does not have, means UTF-8.
 const std::string& ansiCharset();
 
+// The two halves of ansiCharset(), evaluated on every call: the locale name the environment
+// selects for character types now (empty values count as unset), and the charset of a locale
+// name by the rule above.
+std::string ansiLocaleName();
+std::string charsetForLocaleName(const std::string& localeName);
+
 // The iconv name of a Windows code page; kCodePageAnsi gives ansiCharset(). Empty for a number
 // the table does not know.
 std::string charsetForCodePage(unsigned codePage);
@@ -36,5 +42,9 @@ std::size_t utf16Length(std::wstring_view text);
 // The longest prefix of the text that fits in the given number of UTF-16 units without splitting
 // a surrogate pair.
 std::wstring_view utf16Prefix(std::wstring_view text, std::size_t units);
+
+// Equality without regard to case, for file and INI names. Folds all of Unicode whatever the
+// process locale is (the C locale folds ASCII only).
+bool equalsNoCase(std::wstring_view a, std::wstring_view b);
 
 }  // namespace platform
