@@ -134,14 +134,13 @@ TEST(CrashFilter, ReportsTheCrashOnceThenDiesOfTheSignal) {
     if (child == 0) {
         close(pipeFds[0]);
         const int out = pipeFds[1];
-        installCrashFilter(EntrySeams{
-            .trackTask =
-                [out](const std::wstring& name) {
-                    const char* text = name == L"崩溃退出" ? "task;" : "other task;";
-                    (void)!write(out, text, strlen(text));
-                },
-            .trackCrash = [out] { (void)!write(out, "crash;", 6); },
-        });
+        EntrySeams seams;
+        seams.trackTask = [out](const std::wstring& name) {
+            const char* text = name == L"崩溃退出" ? "task;" : "other task;";
+            (void)!write(out, text, strlen(text));
+        };
+        seams.trackCrash = [out] { (void)!write(out, "crash;", 6); };
+        installCrashFilter(seams);
         raise(SIGSEGV);
         _exit(0);
     }

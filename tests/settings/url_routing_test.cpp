@@ -47,7 +47,7 @@ TEST(UrlRouting, WindowsVersionTable) {
         {6, 1, 0, false, L"7"},           {6, 2, 0, false, L"8"},
         {6, 3, 0, false, L"8.1"},         {6, 4, 0, false, L"8.1+"},
         {10, 0, 19045, false, L"10"},     {10, 1, 0, false, L"10+"},
-        {7, 0, 5, false, L"7.0.5"},       {11, 0, 0x1F000 + 22000, false, L"11.0.22000"},
+        {7, 0, 5, false, L"7.0.5"},       {11, 0, 0x10000 + 22000, false, L"11.0.22000"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(windowsVersionText(c.major, c.minor, c.build, c.r2), c.expected)
