@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <cstdlib>
 #include <cwchar>
 #include <functional>
 #include <regex>
@@ -90,6 +91,21 @@ TEST(Log, CatalogueFormatsGetArgumentsOfTheirWidth) {
     }
     // A line that ends in "\n" alone keeps exactly that.
     EXPECT_FALSE(lines[2].ends_with(L"\r\n"));
+}
+
+// The sink is chosen once per process, so the line is written by a freshly started copy of this
+// test program (the "threadsafe" death-test style re-executes it) that reads the variable first.
+TEST(Log, ReachesStandardErrorAsUtf8WhenAskedTo) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("BRIVANO_DEBUG_LOG", "stderr", 1);
+            Utils::Log({L"CInstaller::Parse"}, L"ExePath: %s\r\n", std::wstring(L"/opt/产品/a b"));
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0),
+        "^<P[0-9]{5,}><T[0-9]{5,}><[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8}\\.[0-9]{3}>"
+        "\\(CInstaller::Parse\\)<[0-9]{4,}>: ExePath: /opt/产品/a b\r\n$");
 }
 
 TEST(FormatWindowsWide, TranslatesWindowsConversions) {
