@@ -8,6 +8,7 @@
 #include "platform/text_encoding.h"
 #include "platform/threads.h"
 #include "utils/log.h"
+#include "utils/text.h"
 
 namespace Utils {
 
@@ -26,9 +27,8 @@ Thread::Thread(void* parameter, std::wstring name, Entry entry)
 
     // A name is a debugging aid: failing to build it must not cost the thread.
     try {
-        const std::string threadName = name_.empty()
-                                           ? "t" + std::to_string(id)
-                                           : platform::encodeText(name_, platform::kCodePageAnsi);
+        const std::string threadName =
+            name_.empty() ? "t" + std::to_string(id) : ToNarrow(name_, platform::kCodePageAnsi);
         platform::setThreadName(thread_.native_handle(), threadName);
     } catch (const std::exception&) {
     }
