@@ -1,0 +1,59 @@
+#include "platform/child_environment.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kLoaderVariables[] = {"LD_PRELOAD", "LD_LIBRARY_PATH", "LD_AUDIT"};
+
+// Runs the hardening in a child with the loader variables set, as the given effective user;
+// the exit status has one bit per variable that is still set afterwards.
+int variablesLeftAfterHardening(uid_t euid) {
+    const pid_t child = fork();
+    if (child == 0) {
+        for (const char* name : kLoaderVariables) {
+            setenv(name, "/tmp/somewhere", 1);
+        }
+        setenv("BRIVANO_TEST_UNRELATED", "x", 1);
+        if (euid != geteuid() && setresuid(euid, euid, euid) != 0) {
+            _exit(100);
+        }
+        platform::hardenChildEnvironment();
+        int left = 0;
+        for (int i = 0; i < 3; ++i) {
+            if (getenv(kLoaderVariables[i]) != nullptr) {
+                left |= 1 << i;
+            }
+        }
+        if (getenv("BRIVANO_TEST_UNRELATED") == nullptr) {
+            _exit(101);
+        }
+        _exit(left);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(HardenChildEnvironment, RemovesLoaderVariablesOnlyForRoot) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to run the hardening both as root and as another user";
+    }
+    struct Case {
+        const char* label;
+        uid_t euid;
+        int expectedLeft;
+    };
+    const Case cases[] = {
+        {"root", 0, 0},
+        {"ordinary user", 65534, 0b111},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(variablesLeftAfterHardening(c.euid), c.expectedLeft) << c.label;
+    }
+}
+
+}  // namespace
