@@ -16,14 +16,17 @@ std::optional<std::wstring> getEnv(std::string_view name);
 std::vector<std::wstring> commandLineArguments();
 
 // $HOME when it is owned by the effective user, else the effective user's home from the password
-// database (so that "sudo -E" does not write root-owned files into another user's home).
+// database (so that "sudo -E" does not write root-owned files into another user's home). Empty
+// when neither is there.
 std::wstring homeFolder();
 
-// $XDG_CONFIG_HOME / $XDG_DATA_HOME when absolute, else ~/.config and ~/.local/share.
+// $XDG_CONFIG_HOME / $XDG_DATA_HOME when absolute, else ~/.config and ~/.local/share; without a
+// home, empty rather than a path below the current folder.
 std::wstring configHomeFolder();
 std::wstring dataHomeFolder();
 
-// Where programs are installed: /opt for root, ~/.local/opt for everybody else.
+// Where programs are installed: /opt for root, ~/.local/opt for everybody else (empty without a
+// home).
 std::wstring programFilesFolder();
 
 // $TMPDIR when absolute, else /tmp.
