@@ -8,7 +8,7 @@
 // Keeps a second installer from running while one is at work: two would download into and run
 // the same package file.
 class SingleInstanceLock {
-  public:
+public:
     explicit SingleInstanceLock(std::wstring baseName) : baseName_(std::move(baseName)) {}
 
     // True when this process now holds the lock (also when it already did).
@@ -17,7 +17,7 @@ class SingleInstanceLock {
 
     bool held() const { return mutex_.has_value(); }
 
-  private:
+private:
     std::wstring baseName_;
     std::optional<platform::NamedMutex> mutex_;
 };

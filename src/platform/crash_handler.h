@@ -25,13 +25,13 @@ void installCrashHandler(CrashReporter reporter,
 // thread that can crash holds one; the worker-thread class does this for its threads. Create and
 // destroy it on the same thread.
 class CrashStack {
-  public:
+public:
     CrashStack();
     ~CrashStack();
     CrashStack(const CrashStack&) = delete;
     CrashStack& operator=(const CrashStack&) = delete;
 
-  private:
+private:
     std::unique_ptr<char[]> stack_;
     stack_t previous_{};
 };

@@ -25,7 +25,7 @@ constexpr mode_t kLogFileMode = 0600;
 // Where the lines go, chosen from the environment on first use and fixed for the process: the
 // variable is read once, as the other start-up settings are, and the descriptor stays open.
 class Sink {
-  public:
+public:
     Sink() {
         const char* choice = getenv(kSinkVariable);
         if (choice != nullptr && std::strcmp(choice, kStderrSinkName) == 0) {
@@ -60,7 +60,7 @@ class Sink {
         }
     }
 
-  private:
+private:
     enum class Kind { Syslog, Stderr, File };
 
     // One write per text, so lines of several threads or processes sharing the file interleave

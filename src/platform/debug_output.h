@@ -17,7 +17,7 @@ void outputDebugString(std::wstring_view text);
 // While an object of this type exists, every line goes to it instead of the sink, so a test can
 // check exactly what was written. One capture at a time.
 class DebugOutputCapture {
-  public:
+public:
     DebugOutputCapture();
     ~DebugOutputCapture();
     DebugOutputCapture(const DebugOutputCapture&) = delete;
@@ -25,7 +25,7 @@ class DebugOutputCapture {
 
     std::vector<std::wstring> lines() const;
 
-  private:
+private:
     friend void outputDebugString(std::wstring_view text);
     void append(std::wstring_view text);
 

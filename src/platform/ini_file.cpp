@@ -36,7 +36,7 @@ constexpr std::size_t kReadChunkBytes = 8192;
 constexpr std::uint64_t kMaxUint32 = std::numeric_limits<std::uint32_t>::max();
 
 class UniqueFd {
-  public:
+public:
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { reset(); }
     UniqueFd(const UniqueFd&) = delete;
@@ -51,13 +51,13 @@ class UniqueFd {
         return fd < 0 || close(fd) == 0;
     }
 
-  private:
+private:
     int fd_;
 };
 
 // Removes the temporary file of a failed write, whatever step it failed at.
 class TempFileGuard {
-  public:
+public:
     explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
     ~TempFileGuard() {
         if (!committed_) {
@@ -69,7 +69,7 @@ class TempFileGuard {
 
     void commit() { committed_ = true; }
 
-  private:
+private:
     std::string path_;
     bool committed_ = false;
 };

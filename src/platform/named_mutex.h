@@ -11,7 +11,7 @@
 namespace platform {
 
 class NamedMutex {
-  public:
+public:
     // The mutex when nobody else holds it; nothing when another process does or the lock file
     // cannot be opened. The lock file lives in runtimeFolder(fallbackFolderName).
     static std::optional<NamedMutex> tryAcquire(std::wstring_view name,
@@ -23,7 +23,7 @@ class NamedMutex {
     NamedMutex& operator=(const NamedMutex&) = delete;
     ~NamedMutex();
 
-  private:
+private:
     explicit NamedMutex(int fd) : fd_(fd) {}
     int fd_ = -1;
 };

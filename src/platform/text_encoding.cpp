@@ -59,7 +59,7 @@ using LocaleHandle = std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleFree
 
 // iconv_open signals failure with (iconv_t)-1, not null, so unique_ptr does not fit.
 class IconvHandle {
-  public:
+public:
     IconvHandle(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~IconvHandle() {
         if (valid()) {
@@ -104,7 +104,7 @@ class IconvHandle {
         return out;
     }
 
-  private:
+private:
     iconv_t cd_;
 };
 

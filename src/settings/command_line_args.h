@@ -12,7 +12,7 @@ namespace settings {
 // first "=" (the value may hold more of them); any other argument is a key with an empty value.
 // Keys keep their case, and the first occurrence of a key wins.
 class CommandLineArgs {
-  public:
+public:
     explicit CommandLineArgs(const std::vector<std::wstring>& arguments);
 
     bool has(const std::wstring& key) const;
@@ -27,7 +27,7 @@ class CommandLineArgs {
     // A decimal number from the start of the value; not-a-number when it does not start with one.
     double number(const std::wstring& key) const;
 
-  private:
+private:
     std::map<std::wstring, std::wstring> options_;
 };
 

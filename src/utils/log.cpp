@@ -14,7 +14,7 @@ namespace {
 // A wide in-memory stream and the buffer the C library grows for it. The buffer belongs to us
 // once the stream is closed; both are released however formatting ends.
 class WideMemoryStream {
-  public:
+public:
     WideMemoryStream() : file_(open_wmemstream(&buffer_, &length_)) {}
     ~WideMemoryStream() {
         close();
@@ -39,7 +39,7 @@ class WideMemoryStream {
         return buffer_ == nullptr ? std::wstring() : std::wstring(buffer_, length_);
     }
 
-  private:
+private:
     wchar_t* buffer_ = nullptr;
     std::size_t length_ = 0;
     FILE* file_;

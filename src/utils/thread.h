@@ -13,7 +13,7 @@ namespace Utils {
 // debugger name, logs "THREAD BEGIN" and "THREAD END" around the entry, and is joined by its
 // owner on destruction.
 class Thread {
-  public:
+public:
     using Entry = std::function<void(void* parameter)>;
 
     // An empty name gives the thread the name "t" followed by its id.
@@ -36,7 +36,7 @@ class Thread {
     // The system id of the thread; 0xFFFFFFFF once it was joined.
     std::uint32_t id() const;
 
-  private:
+private:
     enum class State { Suspended, Running, Released };
     static constexpr std::uint32_t kNoThreadId = 0xFFFFFFFF;
 

@@ -23,7 +23,7 @@ using test_support::TempFolder;
 // Every test gets a runtime folder of its own, so the single-instance lock is never shared with
 // an installer that runs on this machine, nor between test runs.
 class ProcessEntryTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         chmod(runtime_.path().c_str(), 0700);
         setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);

@@ -13,7 +13,7 @@ namespace {
 
 // Sets TZ for one test and puts the old value back.
 class ScopedTimeZone {
-  public:
+public:
     explicit ScopedTimeZone(const char* zone) {
         if (const char* old = getenv("TZ")) {
             old_ = old;
@@ -30,7 +30,7 @@ class ScopedTimeZone {
         tzset();
     }
 
-  private:
+private:
     std::optional<std::string> old_;
 };
 

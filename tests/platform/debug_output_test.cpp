@@ -138,7 +138,7 @@ ChildRun runChild(const char* mode, const char* sinkSetting, const std::string& 
 }
 
 class DebugOutputSink : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = "/tmp/debug-output-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);

@@ -26,7 +26,7 @@ constexpr char kArgumentsOutVariable[] = "BRIVANO_TEST_ARGUMENTS_OUT";
 
 // Sets or unsets variables for one test and puts the old values back.
 class ScopedEnv {
-  public:
+public:
     ScopedEnv(std::initializer_list<std::pair<const char*, std::optional<std::string>>> values) {
         for (const auto& [name, value] : values) {
             const char* old = getenv(name);
@@ -42,7 +42,7 @@ class ScopedEnv {
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-  private:
+private:
     static void set(const char* name, const std::optional<std::string>& value) {
         if (value) {
             setenv(name, value->c_str(), 1);
@@ -54,7 +54,7 @@ class ScopedEnv {
 };
 
 class TempDir {
-  public:
+public:
     TempDir() {
         std::string pattern = "/tmp/environment-test-XXXXXX";
         path_ = mkdtemp(pattern.data()) ? pattern : std::string();
@@ -65,7 +65,7 @@ class TempDir {
     const std::string& path() const { return path_; }
     std::string sub(const std::string& name) const { return path_ + "/" + name; }
 
-  private:
+private:
     std::string path_;
 };
 

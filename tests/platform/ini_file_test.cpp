@@ -20,7 +20,7 @@ namespace {
 constexpr std::size_t kBufferUnits = 1024;
 
 class IniFile : public ::testing::Test {
-  protected:
+protected:
     std::wstring write(const std::string& name, const std::string& bytes) const {
         return widePath(folder_.write(name, bytes));
     }

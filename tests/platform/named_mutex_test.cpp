@@ -19,7 +19,7 @@ constexpr wchar_t kFallback[] = L"named-mutex-test";
 
 // Points the runtime folder at a private temporary folder for the test and restores it after.
 class NamedMutexTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = "/tmp/named-mutex-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -52,7 +52,7 @@ class NamedMutexTest : public ::testing::Test {
 
     std::string folder_;
 
-  private:
+private:
     static void save(const char* name, std::optional<std::string>& slot) {
         if (const char* value = getenv(name)) {
             slot = value;

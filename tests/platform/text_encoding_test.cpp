@@ -153,7 +153,7 @@ TEST(TextEncoding, LocaleCharsetIsUtf8ForCPosixAndMissingLocales) {
 
 // Sets an environment variable for the scope, or unsets it for nullptr, and restores it.
 class ScopedEnv {
-  public:
+public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = getenv(name)) {
             old_ = old;
@@ -164,7 +164,7 @@ class ScopedEnv {
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-  private:
+private:
     const char* name_;
     std::optional<std::string> old_;
 };

@@ -14,7 +14,7 @@ using test_support::TempFolder;
 constexpr char kIniName[] = "PeltaInstallerConfig.ini";
 
 class InstallerSettingsTest : public ::testing::Test {
-  protected:
+protected:
     // The record as built for an executable in the temp folder, with or without an INI file.
     InstallerSettings build() const { return InstallerSettings(folder_.wideFile("setup")); }
     void writeIni(const std::string& text) const { folder_.write(kIniName, text); }

@@ -10,7 +10,7 @@ namespace test_support {
 
 // A fresh folder below $TMPDIR (or /tmp), removed with everything in it when the object goes.
 class TempFolder {
-  public:
+public:
     TempFolder() {
         const char* base = getenv("TMPDIR");
         std::string pattern =
@@ -36,7 +36,7 @@ class TempFolder {
         return file(name);
     }
 
-  private:
+private:
     std::filesystem::path path_;
 };
 

@@ -32,7 +32,7 @@ TEST(GetUrlMd5, TakesTheNameOfTheFolderHoldingTheFile) {
 }
 
 class GetFileMd5Test : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "md5-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
