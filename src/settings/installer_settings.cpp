@@ -1,5 +1,7 @@
 #include "settings/installer_settings.h"
 
+#include <utility>
+
 #include "platform/ini_file.h"
 #include "platform/path.h"
 #include "settings/command_line_args.h"
@@ -71,20 +73,24 @@ void InstallerSettings::ApplyCommandLine(const std::vector<std::wstring>& argume
     if (args.has(L"-downloadscale")) {
         DownloadScale = args.number(L"-downloadscale");
     }
-    if (args.has(L"-ischecknet")) {
-        IsCheckNet = args.boolean(L"-ischecknet");
+    const std::pair<const wchar_t*, bool InstallerSettings::*> flags[] = {
+        {L"-ischecknet", &InstallerSettings::IsCheckNet},
+        {L"-isenableappusage", &InstallerSettings::IsEnableAppUsage},
+    };
+    for (const auto& [key, field] : flags) {
+        if (args.has(key)) {
+            this->*field = args.boolean(key);
+        }
     }
-    if (args.has(L"-isenableappusage")) {
-        IsEnableAppUsage = args.boolean(L"-isenableappusage");
-    }
-    if (args.has(L"-dlappnamesuffix")) {
-        DlAppNameSuffix = args.text(L"-dlappnamesuffix");
-    }
-    if (args.has(L"-dlappversion")) {
-        DlAppVersion = args.text(L"-dlappversion");
-    }
-    if (args.has(L"-instcmd")) {
-        InstCmd = args.text(L"-instcmd");
+    const std::pair<const wchar_t*, std::wstring InstallerSettings::*> texts[] = {
+        {L"-dlappnamesuffix", &InstallerSettings::DlAppNameSuffix},
+        {L"-dlappversion", &InstallerSettings::DlAppVersion},
+        {L"-instcmd", &InstallerSettings::InstCmd},
+    };
+    for (const auto& [key, field] : texts) {
+        if (args.has(key)) {
+            this->*field = args.text(key);
+        }
     }
 }
 
