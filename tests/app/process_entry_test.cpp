@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,22 +11,22 @@
 
 #include "app/crash_filter.h"
 #include "app/single_instance_lock.h"
+#include "support/child_process.h"
+#include "support/scoped_env.h"
 #include "support/temp_folder.h"
-
-extern char** environ;
 
 namespace {
 
+using test_support::ChildRun;
+using test_support::runInChild;
+using test_support::ScopedEnv;
 using test_support::TempFolder;
 
 // Every test gets a runtime folder of its own, so the single-instance lock is never shared with
 // an installer that runs on this machine, nor between test runs.
 class ProcessEntryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        chmod(runtime_.path().c_str(), 0700);
-        setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
-    }
+    void SetUp() override { chmod(runtime_.path().c_str(), 0700); }
 
     // Seams that write down each step they are asked to run.
     EntrySeams recordingSeams() {
@@ -47,6 +46,7 @@ protected:
     }
 
     TempFolder runtime_;
+    ScopedEnv runtimeEnv_{{"XDG_RUNTIME_DIR", runtime_.path()}};
     TempFolder exeFolder_;
     InstallerSettings settings_{exeFolder_.wideFile("brivano-setup")};
     std::vector<std::string> steps_;
@@ -83,57 +83,29 @@ TEST_F(ProcessEntryTest, SecondInstanceEndsAtOnceWithoutStartingAnything) {
     EXPECT_EQ(runInstallerProcess(settings_, {L"brivano-setup"}, recordingSeams()), 0);
 }
 
-// Runs the real installer program and returns its exit status and what it printed.
-struct ProgramResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-ProgramResult runSetupProgram() {
-    int pipeFds[2];
-    EXPECT_EQ(pipe(pipeFds), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    char program[] = BRIVANO_SETUP_PATH;
-    char* argv[] = {program, nullptr};
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, program, &actions, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    ProgramResult result;
-    char buffer[512];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
-        result.output.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+// Runs the real installer program; what it printed on stdout and stderr is the output.
+ChildRun runSetupProgram() {
+    return runInChild([](int out) {
+        dup2(out, STDOUT_FILENO);
+        dup2(out, STDERR_FILENO);
+        execl(BRIVANO_SETUP_PATH, BRIVANO_SETUP_PATH, static_cast<char*>(nullptr));
+        return 127;
+    });
 }
 
 TEST_F(ProcessEntryTest, SecondInstallerProcessExitsWithMinusOneAndShowsNothing) {
     SingleInstanceLock first(kInstallerLockBaseName);
     ASSERT_TRUE(first.Acquire());
-    const ProgramResult second = runSetupProgram();
-    EXPECT_EQ(second.exitCode, 255);
+    const ChildRun second = runSetupProgram();
+    EXPECT_EQ(second.exitCode(), 255);
     EXPECT_EQ(second.output, "");
 
     first.Release();
-    EXPECT_EQ(runSetupProgram().exitCode, 0);
+    EXPECT_EQ(runSetupProgram().exitCode(), 0);
 }
 
 TEST(CrashFilter, ReportsTheCrashOnceThenDiesOfTheSignal) {
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    const pid_t child = fork();
-    ASSERT_NE(child, -1);
-    if (child == 0) {
-        close(pipeFds[0]);
-        const int out = pipeFds[1];
+    const ChildRun run = runInChild([](int out) {
         EntrySeams seams;
         seams.trackTask = [out](const std::wstring& name) {
             const char* text = name == L"崩溃退出" ? "task;" : "other task;";
@@ -142,20 +114,11 @@ TEST(CrashFilter, ReportsTheCrashOnceThenDiesOfTheSignal) {
         seams.trackCrash = [out] { (void)!write(out, "crash;", 6); };
         installCrashFilter(seams);
         raise(SIGSEGV);
-        _exit(0);
-    }
-    close(pipeFds[1]);
-    std::string reports;
-    char buffer[64];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
-        reports.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_EQ(reports, "task;crash;");
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+        return 0;
+    });
+    EXPECT_EQ(run.output, "task;crash;");
+    ASSERT_TRUE(WIFSIGNALED(run.status));
+    EXPECT_EQ(WTERMSIG(run.status), SIGSEGV);
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include "support/child_process.h"
 
 namespace {
 
@@ -12,14 +13,13 @@ constexpr const char* kLoaderVariables[] = {"LD_PRELOAD", "LD_LIBRARY_PATH", "LD
 // Runs the hardening in a child with the loader variables set, as the given effective user;
 // the exit status has one bit per variable that is still set afterwards.
 int variablesLeftAfterHardening(uid_t euid) {
-    const pid_t child = fork();
-    if (child == 0) {
+    const test_support::ChildRun run = test_support::runInChild([euid](int) {
         for (const char* name : kLoaderVariables) {
             setenv(name, "/tmp/somewhere", 1);
         }
         setenv("BRIVANO_TEST_UNRELATED", "x", 1);
         if (euid != geteuid() && setresuid(euid, euid, euid) != 0) {
-            _exit(100);
+            return 100;
         }
         platform::hardenChildEnvironment();
         int left = 0;
@@ -29,13 +29,11 @@ int variablesLeftAfterHardening(uid_t euid) {
             }
         }
         if (getenv("BRIVANO_TEST_UNRELATED") == nullptr) {
-            _exit(101);
+            return 101;
         }
-        _exit(left);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return left;
+    });
+    return run.exitCode();
 }
 
 TEST(HardenChildEnvironment, RemovesLoaderVariablesOnlyForRoot) {

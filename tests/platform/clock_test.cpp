@@ -1,37 +1,28 @@
 #include "platform/clock.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <time.h>
 
 #include <cstdint>
 #include <fstream>
-#include <optional>
 #include <string>
+
+#include "support/scoped_env.h"
 
 namespace {
 
-// Sets TZ for one test and puts the old value back.
+// Sets TZ for one test and puts the old value back. localtime_r reads TZ only at tzset(), so
+// that runs after each change.
 class ScopedTimeZone {
 public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = getenv("TZ")) {
-            old_ = old;
-        }
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (old_) {
-            setenv("TZ", old_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
+    explicit ScopedTimeZone(const char* zone) : env_{{"TZ", zone}} { tzset(); }
 
 private:
-    std::optional<std::string> old_;
+    // Declared before the variable so that it is destroyed after it: tzset() sees the old TZ.
+    struct TzsetWhenGone {
+        ~TzsetWhenGone() { tzset(); }
+    } tzsetWhenGone_;
+    test_support::ScopedEnv env_;
 };
 
 TEST(LocalTimeNow, GivesWallClockInTheLocalZone) {

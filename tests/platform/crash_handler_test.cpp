@@ -1,6 +1,5 @@
 #include "platform/crash_handler.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -11,6 +10,8 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <thread>
+
+#include "support/child_process.h"
 
 namespace {
 
@@ -75,26 +76,15 @@ struct Outcome {
 
 Outcome runCrashingChild(void (*crash)(), platform::CrashReporter reporter,
                          unsigned reportTimeoutSec = platform::kCrashReportTimeoutSec) {
-    int reportPipe[2];
-    EXPECT_EQ(pipe2(reportPipe, O_CLOEXEC), 0);
-    const pid_t child = fork();
-    if (child == 0) {
+    const test_support::ChildRun run = test_support::runInChild([&](int reportPipe) {
         const rlimit noCore{0, 0};
         setrlimit(RLIMIT_CORE, &noCore);
-        dup2(reportPipe[1], kReportFd);
+        dup2(reportPipe, kReportFd);
         platform::installCrashHandler(reporter, reportTimeoutSec);
         crash();
-        _exit(0);
-    }
-    close(reportPipe[1]);
-    Outcome outcome;
-    char byte = 0;
-    while (read(reportPipe[0], &byte, 1) == 1) {
-        ++outcome.reports;
-    }
-    close(reportPipe[0]);
-    waitpid(child, &outcome.status, 0);
-    return outcome;
+        return 0;
+    });
+    return {static_cast<int>(run.output.size()), run.status};
 }
 
 TEST(CrashHandler, ReportsOnceThenDiesOfTheOriginalSignal) {

@@ -12,16 +12,20 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/text_encoding.h"
+#include "support/child_process.h"
+#include "support/temp_folder.h"
 
 namespace {
+
+using test_support::ChildRun;
+using test_support::runInChild;
+using test_support::TempFolder;
 
 // The sink is chosen once per process, so every sink test runs in a freshly executed copy of
 // this program; the variable tells that copy what to do.
@@ -39,11 +43,6 @@ std::string allTextsUtf8() {
         all += platform::utf8FromWide(text);
     }
     return all;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 // Puts this process into its own mount namespace with an empty /dev, so that /dev/log is ours to
@@ -107,49 +106,38 @@ TEST(DebugOutputChild, WritesThroughTheSink) {
     }
 }
 
-struct ChildRun {
+struct SinkRun {
     int status = -1;
     std::string out;
     std::string err;
 };
 
-ChildRun runChild(const char* mode, const char* sinkSetting, const std::string& folder) {
-    const std::string outPath = folder + "/stdout";
-    const std::string errPath = folder + "/stderr";
-    const pid_t child = fork();
-    if (child == 0) {
+SinkRun runChild(const char* mode, const char* sinkSetting, const TempFolder& folder) {
+    const std::string errPath = folder.file("stderr");
+    const ChildRun child = runInChild([&](int stdoutPipe) {
         setenv(kChildModeVariable, mode, 1);
         if (sinkSetting != nullptr) {
             setenv("BRIVANO_DEBUG_LOG", sinkSetting, 1);
         } else {
             unsetenv("BRIVANO_DEBUG_LOG");
         }
-        dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+        dup2(stdoutPipe, STDOUT_FILENO);
         dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
         execl("/proc/self/exe", "platform_tests", "--gtest_filter=DebugOutputChild.*",
               static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    ChildRun run;
-    waitpid(child, &run.status, 0);
-    run.out = readFile(outPath);
-    run.err = readFile(errPath);
-    return run;
+        return 127;
+    });
+    return {child.status, child.output, folder.read("stderr")};
 }
 
 class DebugOutputSink : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = "/tmp/debug-output-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-    std::string folder_;
+    void SetUp() override { ASSERT_FALSE(folder_.path().empty()) << "no temporary folder"; }
+    TempFolder folder_;
 };
 
 TEST_F(DebugOutputSink, StderrAndFileGetTheTextsAsGiven) {
-    const std::string logFile = folder_ + "/debug.log";
+    const std::string logFile = folder_.file("debug.log");
     const std::string earlier = "from an earlier run\n";
     std::ofstream(logFile, std::ios::binary) << earlier;
     struct Case {
@@ -163,15 +151,15 @@ TEST_F(DebugOutputSink, StderrAndFileGetTheTextsAsGiven) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.setting);
-        const ChildRun run = runChild("texts", c.setting, folder_);
+        const SinkRun run = runChild("texts", c.setting, folder_);
         ASSERT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.out;
         EXPECT_EQ(run.err, c.expectedStderr);
-        EXPECT_EQ(readFile(logFile), c.expectedFile);
+        EXPECT_EQ(folder_.read("debug.log"), c.expectedFile);
     }
 }
 
 TEST_F(DebugOutputSink, SyslogGetsOneDatagramPerTextAndNeverBlocks) {
-    const ChildRun run = runChild("syslog", nullptr, folder_);
+    const SinkRun run = runChild("syslog", nullptr, folder_);
     if (run.out.find("[  SKIPPED ]") != std::string::npos) {
         GTEST_SKIP() << "the child could not get a private /dev";
     }

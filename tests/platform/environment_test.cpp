@@ -1,73 +1,31 @@
 #include "platform/environment.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/path.h"
 #include "platform/text_encoding.h"
+#include "support/child_process.h"
+#include "support/scoped_env.h"
+#include "support/temp_folder.h"
 
 namespace {
 
+using test_support::ChildRun;
+using test_support::runInChild;
+using test_support::ScopedEnv;
+using test_support::TempFolder;
+
 constexpr uid_t kOtherUid = 12345;
 constexpr char kArgumentsOutVariable[] = "BRIVANO_TEST_ARGUMENTS_OUT";
-
-// Sets or unsets variables for one test and puts the old values back.
-class ScopedEnv {
-public:
-    ScopedEnv(std::initializer_list<std::pair<const char*, std::optional<std::string>>> values) {
-        for (const auto& [name, value] : values) {
-            const char* old = getenv(name);
-            old_.emplace(name, old ? std::optional<std::string>(old) : std::nullopt);
-            set(name, value);
-        }
-    }
-    ~ScopedEnv() {
-        for (const auto& [name, value] : old_) {
-            set(name.c_str(), value);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    static void set(const char* name, const std::optional<std::string>& value) {
-        if (value) {
-            setenv(name, value->c_str(), 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    std::map<std::string, std::optional<std::string>> old_;
-};
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = "/tmp/environment-test-XXXXXX";
-        path_ = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string sub(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 std::wstring wide(const std::string& native) {
     return platform::widePath(native);
@@ -108,51 +66,44 @@ TEST(CommandLineArgumentsChild, WritesItsArguments) {
 }
 
 TEST(CommandLineArguments, AreTheArgvOfTheProcess) {
-    TempDir dir;
-    const std::string out = dir.sub("arguments");
+    TempFolder dir;
+    const std::string out = dir.file("arguments");
     const std::vector<std::string> argv = {"/proc/self/exe",
                                            "--gtest_filter=CommandLineArgumentsChild.*",
                                            "h\xC3\xA9llo w\xC3\xB6rld", "", "a \"quoted\" b"};
-    const pid_t child = fork();
-    if (child == 0) {
+    const ChildRun run = runInChild([&](int stdoutPipe) {
         setenv(kArgumentsOutVariable, out.c_str(), 1);
         setenv("LC_ALL", "C.UTF-8", 1);
-        const int devNull = open("/dev/null", O_WRONLY);
-        dup2(devNull, STDOUT_FILENO);
+        dup2(stdoutPipe, STDOUT_FILENO);
         std::vector<char*> pointers;
         for (const std::string& argument : argv) {
             pointers.push_back(const_cast<char*>(argument.c_str()));
         }
         pointers.push_back(nullptr);
         execv("/proc/self/exe", pointers.data());
-        _exit(127);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    std::ifstream file(out, std::ios::binary);
-    const std::string written{std::istreambuf_iterator<char>(file),
-                              std::istreambuf_iterator<char>()};
+        return 127;
+    });
+    ASSERT_EQ(run.exitCode(), 0) << run.status << "\n" << run.output;
     std::string expected;
     for (const std::string& argument : argv) {
         expected += argument + '\0';
     }
-    EXPECT_EQ(written, expected);
+    EXPECT_EQ(dir.read("arguments"), expected);
 }
 
 TEST(HomeFolder, IsHomeOnlyWhenItBelongsToTheEffectiveUser) {
-    TempDir dir;
-    makeFolder(dir.sub("mine"), 0755, geteuid());
-    makeFolder(dir.sub("theirs"), 0755, kOtherUid);
+    TempFolder dir;
+    makeFolder(dir.file("mine"), 0755, geteuid());
+    makeFolder(dir.file("theirs"), 0755, kOtherUid);
     struct Case {
         const char* label;
         std::optional<std::string> home;
         std::string expected;
     };
     const Case cases[] = {
-        {"own folder", dir.sub("mine"), dir.sub("mine")},
-        {"another user's folder", dir.sub("theirs"), passwordHome()},
-        {"missing folder", dir.sub("missing"), passwordHome()},
+        {"own folder", dir.file("mine"), dir.file("mine")},
+        {"another user's folder", dir.file("theirs"), passwordHome()},
+        {"missing folder", dir.file("missing"), passwordHome()},
         {"unset", std::nullopt, passwordHome()},
     };
     for (const Case& c : cases) {
@@ -162,7 +113,7 @@ TEST(HomeFolder, IsHomeOnlyWhenItBelongsToTheEffectiveUser) {
 }
 
 TEST(SpecialFolders, UseAbsoluteXdgValuesElseTheHomeDefaults) {
-    TempDir dir;
+    TempFolder dir;
     const std::string home = dir.path();
     struct Case {
         const char* label;
@@ -186,48 +137,33 @@ TEST(SpecialFolders, UseAbsoluteXdgValuesElseTheHomeDefaults) {
 
 // What programFilesFolder() gives in a child running as the given user with the given home.
 std::string programFilesAs(uid_t euid, const std::string& home) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) {
-        return "pipe failed";
-    }
-    const pid_t child = fork();
-    if (child == 0) {
+    const ChildRun run = runInChild([&](int out) {
         setenv("HOME", home.c_str(), 1);
         if (euid != geteuid() && setresuid(euid, euid, euid) != 0) {
-            _exit(1);
+            return 1;
         }
         const std::string folder = platform::nativePath(platform::programFilesFolder());
-        (void)!write(pipeFds[1], folder.data(), folder.size());
-        _exit(0);
-    }
-    close(pipeFds[1]);
-    std::string result;
-    char buffer[256];
-    ssize_t got = 0;
-    while ((got = read(pipeFds[0], buffer, sizeof(buffer))) > 0) {
-        result.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? result : "(child failed)";
+        (void)!write(out, folder.data(), folder.size());
+        return 0;
+    });
+    return run.exitCode() == 0 ? run.output : "(child failed)";
 }
 
 TEST(ProgramFilesFolder, IsOptForRootAndBelowHomeForOthers) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to look at it both as root and as another user";
     }
-    TempDir dir;
+    TempFolder dir;
     // The other user must be able to reach the home inside the test's folder.
     ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
-    makeFolder(dir.sub("home"), 0755, kOtherUid);
-    makeFolder(dir.sub("root-home"), 0755, 0);
-    EXPECT_EQ(programFilesAs(0, dir.sub("home")), "/opt");
-    EXPECT_EQ(programFilesAs(kOtherUid, dir.sub("home")), dir.sub("home") + "/.local/opt");
+    makeFolder(dir.file("home"), 0755, kOtherUid);
+    makeFolder(dir.file("root-home"), 0755, 0);
+    EXPECT_EQ(programFilesAs(0, dir.file("home")), "/opt");
+    EXPECT_EQ(programFilesAs(kOtherUid, dir.file("home")), dir.file("home") + "/.local/opt");
     if (getpwuid(kOtherUid) == nullptr) {
         // No usable $HOME and no password entry: nothing rather than a path below the current
         // folder.
-        EXPECT_EQ(programFilesAs(kOtherUid, dir.sub("root-home")), "");
+        EXPECT_EQ(programFilesAs(kOtherUid, dir.file("root-home")), "");
     }
 }
 
@@ -263,9 +199,9 @@ TEST(PrivateTempFolder, UsesOnlyARealPrivateFolderOfOurs) {
     const std::string named = "setup-temp-" + std::to_string(geteuid());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        TempDir tmp;
+        TempFolder tmp;
         ScopedEnv env{{"TMPDIR", tmp.path()}};
-        const std::string namedPath = tmp.sub(named);
+        const std::string namedPath = tmp.file(named);
         switch (c.planted) {
             case Planted::Nothing:
                 break;
@@ -279,8 +215,8 @@ TEST(PrivateTempFolder, UsesOnlyARealPrivateFolderOfOurs) {
                 makeFolder(namedPath, 0700, kOtherUid);
                 break;
             case Planted::Symlink:
-                makeFolder(tmp.sub("elsewhere"), 0700, geteuid());
-                ASSERT_EQ(symlink(tmp.sub("elsewhere").c_str(), namedPath.c_str()), 0);
+                makeFolder(tmp.file("elsewhere"), 0700, geteuid());
+                ASSERT_EQ(symlink(tmp.file("elsewhere").c_str(), namedPath.c_str()), 0);
                 break;
         }
         const std::wstring folder = platform::privateTempFolder(L"setup-temp");
@@ -301,17 +237,17 @@ TEST(PrivateTempFolder, IsEmptyWhenNothingCanBeCreated) {
 }
 
 TEST(RuntimeFolder, UsesXdgRuntimeDirOnlyWhenPrivateElseTheFallback) {
-    TempDir dir;
-    makeFolder(dir.sub("private"), 0700, geteuid());
-    makeFolder(dir.sub("open"), 0755, geteuid());
-    makeFolder(dir.sub("theirs"), 0700, kOtherUid);
-    ASSERT_EQ(symlink(dir.sub("private").c_str(), dir.sub("link").c_str()), 0);
-    const std::string fallback = dir.sub("setup-run-" + std::to_string(geteuid()));
+    TempFolder dir;
+    makeFolder(dir.file("private"), 0700, geteuid());
+    makeFolder(dir.file("open"), 0755, geteuid());
+    makeFolder(dir.file("theirs"), 0700, kOtherUid);
+    ASSERT_EQ(symlink(dir.file("private").c_str(), dir.file("link").c_str()), 0);
+    const std::string fallback = dir.file("setup-run-" + std::to_string(geteuid()));
     const std::pair<std::optional<std::string>, std::string> cases[] = {
-        {dir.sub("private"), dir.sub("private")},
-        {dir.sub("open"), fallback},
-        {dir.sub("theirs"), fallback},
-        {dir.sub("link"), fallback},
+        {dir.file("private"), dir.file("private")},
+        {dir.file("open"), fallback},
+        {dir.file("theirs"), fallback},
+        {dir.file("link"), fallback},
         {"relative/run", fallback},
         {std::nullopt, fallback},
     };

@@ -6,7 +6,6 @@
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 
@@ -25,10 +24,6 @@ protected:
         return widePath(folder_.write(name, bytes));
     }
     std::wstring pathOf(const std::string& name) const { return widePath(folder_.file(name)); }
-    std::string contentOf(const std::string& name) const {
-        std::ifstream in(folder_.file(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     std::size_t entryCount() const {
         const std::filesystem::directory_iterator entries(folder_.path());
         return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
@@ -171,7 +166,7 @@ TEST_F(IniFile, WriteKeepsEveryOtherLine) {
     for (const Case& c : cases) {
         const std::wstring path = write("w.ini", c.before);
         ASSERT_TRUE(writeIniString(path, c.section, c.key, c.value)) << c.name;
-        EXPECT_EQ(contentOf("w.ini"), c.after) << c.name;
+        EXPECT_EQ(folder_.read("w.ini"), c.after) << c.name;
         EXPECT_EQ(readIniString(path, c.section, c.key, L"d", kBufferUnits), c.value) << c.name;
     }
     EXPECT_EQ(entryCount(), 1u) << "a temporary file was left behind";
@@ -181,7 +176,7 @@ TEST_F(IniFile, WriteCreatesTheFileButNotItsFolder) {
     const mode_t mask = umask(0);
     umask(mask);
     ASSERT_TRUE(writeIniString(pathOf("new.ini"), L"S", L"K", L"v"));
-    EXPECT_EQ(contentOf("new.ini"), "[S]\nK=v\n");
+    EXPECT_EQ(folder_.read("new.ini"), "[S]\nK=v\n");
     struct stat info {};
     ASSERT_EQ(stat(folder_.file("new.ini").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
@@ -215,7 +210,7 @@ TEST_F(IniFile, WriteThroughSymlinkUpdatesTheTarget) {
     std::filesystem::create_symlink(folder_.file("target.ini"), folder_.file("link.ini"));
     ASSERT_TRUE(writeIniString(pathOf("link.ini"), L"S", L"K", L"2"));
     EXPECT_TRUE(std::filesystem::is_symlink(folder_.file("link.ini")));
-    EXPECT_EQ(contentOf("target.ini"), "[S]\nK=2\n");
+    EXPECT_EQ(folder_.read("target.ini"), "[S]\nK=2\n");
 }
 
 TEST_F(IniFile, WriteRefusesLineBreaksThatWouldAddLines) {
@@ -224,7 +219,7 @@ TEST_F(IniFile, WriteRefusesLineBreaksThatWouldAddLines) {
     EXPECT_FALSE(writeIniString(path, L"S", L"K", L"2\n[Injected]\nX=1"));
     EXPECT_FALSE(writeIniString(path, L"S", L"K\r\nX", L"2"));
     EXPECT_FALSE(writeIniString(path, L"S]\n[T", L"K", L"2"));
-    EXPECT_EQ(contentOf("safe.ini"), before);
+    EXPECT_EQ(folder_.read("safe.ini"), before);
 }
 
 }  // namespace

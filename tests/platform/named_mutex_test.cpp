@@ -8,11 +8,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "support/child_process.h"
+#include "support/scoped_env.h"
+#include "support/temp_folder.h"
+
 namespace {
+
+using test_support::runInChild;
+using test_support::ScopedEnv;
+using test_support::TempFolder;
 
 constexpr wchar_t kName[] = L"TestMutex";
 constexpr wchar_t kFallback[] = L"named-mutex-test";
@@ -20,20 +27,7 @@ constexpr wchar_t kFallback[] = L"named-mutex-test";
 // Points the runtime folder at a private temporary folder for the test and restores it after.
 class NamedMutexTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = "/tmp/named-mutex-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        save("XDG_RUNTIME_DIR", oldRuntimeDir_);
-        save("TMPDIR", oldTmpdir_);
-        setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-        setenv("TMPDIR", folder_.c_str(), 1);
-    }
-    void TearDown() override {
-        restore("XDG_RUNTIME_DIR", oldRuntimeDir_);
-        restore("TMPDIR", oldTmpdir_);
-        std::filesystem::remove_all(folder_);
-    }
+    void SetUp() override { ASSERT_FALSE(folder_.path().empty()) << "no temporary folder"; }
 
     static std::optional<platform::NamedMutex> acquire() {
         return platform::NamedMutex::tryAcquire(kName, kFallback);
@@ -41,32 +35,11 @@ protected:
 
     // Whether a separate process can take the mutex right now.
     static bool otherProcessCanAcquire() {
-        const pid_t child = fork();
-        if (child == 0) {
-            _exit(acquire() ? 0 : 1);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        return runInChild([](int) { return acquire() ? 0 : 1; }).exitCode() == 0;
     }
 
-    std::string folder_;
-
-private:
-    static void save(const char* name, std::optional<std::string>& slot) {
-        if (const char* value = getenv(name)) {
-            slot = value;
-        }
-    }
-    static void restore(const char* name, const std::optional<std::string>& slot) {
-        if (slot) {
-            setenv(name, slot->c_str(), 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    std::optional<std::string> oldRuntimeDir_;
-    std::optional<std::string> oldTmpdir_;
+    TempFolder folder_;
+    ScopedEnv env_{{"XDG_RUNTIME_DIR", folder_.path()}, {"TMPDIR", folder_.path()}};
 };
 
 TEST_F(NamedMutexTest, HeldByOneProcessUntilReleased) {
@@ -82,7 +55,7 @@ TEST_F(NamedMutexTest, HeldByOneProcessUntilReleased) {
     movedTo.reset();
     EXPECT_TRUE(otherProcessCanAcquire());
     struct stat info {};
-    EXPECT_EQ(stat((folder_ + "/TestMutex.lock").c_str(), &info), 0) << "lock file stays";
+    EXPECT_EQ(stat(folder_.file("TestMutex.lock").c_str(), &info), 0) << "lock file stays";
 }
 
 TEST_F(NamedMutexTest, LivesInTheFallbackFolderWithoutAPrivateRuntimeDir) {
@@ -90,10 +63,9 @@ TEST_F(NamedMutexTest, LivesInTheFallbackFolderWithoutAPrivateRuntimeDir) {
     std::optional<platform::NamedMutex> held = acquire();
     ASSERT_TRUE(held);
     struct stat info {};
-    EXPECT_EQ(stat((folder_ + "/named-mutex-test-" + std::to_string(geteuid()) + "/TestMutex.lock")
-                       .c_str(),
-                   &info),
-              0);
+    const std::string lockFile =
+        folder_.file("named-mutex-test-" + std::to_string(geteuid()) + "/TestMutex.lock");
+    EXPECT_EQ(stat(lockFile.c_str(), &info), 0);
     EXPECT_FALSE(otherProcessCanAcquire());
 }
 

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "platform/text_encoding.h"
@@ -83,9 +82,7 @@ TEST(Path, ModulePathOfADeletedProgramHasNoSuffix) {
                                 " --gtest_filter=Path.ModulePathOfADeletedProgramHasNoSuffix"
                                 " >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    std::ifstream report(folder.file("report"));
-    const std::string reported((std::istreambuf_iterator<char>(report)), {});
-    EXPECT_EQ(reported, copy);
+    EXPECT_EQ(folder.read("report"), copy);
     EXPECT_FALSE(std::filesystem::exists(copy));
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
+#include "support/scoped_env.h"
 #include "support/temp_folder.h"
 
 namespace platform {
@@ -151,39 +153,23 @@ TEST(TextEncoding, LocaleCharsetIsUtf8ForCPosixAndMissingLocales) {
     EXPECT_EQ(charsetForCodePage(kCodePageAnsi), ansiCharset());
 }
 
-// Sets an environment variable for the scope, or unsets it for nullptr, and restores it.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = getenv(name)) {
-            old_ = old;
-        }
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 TEST(TextEncoding, LocaleNameComesFromLcAllThenLcCtypeThenLang) {
     struct Case {
-        const char* lcAll;
-        const char* lcCtype;
-        const char* lang;
+        std::optional<std::string> lcAll;
+        std::optional<std::string> lcCtype;
+        std::optional<std::string> lang;
         std::string expected;
     };
     const Case cases[] = {
-        {"a_A", "b_B", "c_C", "a_A"}, {"", "b_B", "c_C", "b_B"},       {nullptr, "", "c_C", "c_C"},
-        {nullptr, nullptr, "", ""},   {nullptr, nullptr, nullptr, ""},
+        {"a_A", "b_B", "c_C", "a_A"},
+        {"", "b_B", "c_C", "b_B"},
+        {std::nullopt, "", "c_C", "c_C"},
+        {std::nullopt, std::nullopt, "", ""},
+        {std::nullopt, std::nullopt, std::nullopt, ""},
     };
     for (const Case& c : cases) {
-        const ScopedEnv lcAll("LC_ALL", c.lcAll);
-        const ScopedEnv lcCtype("LC_CTYPE", c.lcCtype);
-        const ScopedEnv lang("LANG", c.lang);
+        const test_support::ScopedEnv env{
+            {"LC_ALL", c.lcAll}, {"LC_CTYPE", c.lcCtype}, {"LANG", c.lang}};
         EXPECT_EQ(ansiLocaleName(), c.expected);
     }
     EXPECT_EQ(ansiCharset(), charsetForLocaleName(ansiLocaleName()));
@@ -200,16 +186,11 @@ TEST(TextEncoding, LocaleCharsetOfAnInstalledLegacyLocale) {
     }
     // glibc's newlocale leaks its copy of LOCPATH, so the lookup runs in a child that ends
     // without the leak check.
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const test_support::ChildRun run = test_support::runInChild([&](int) {
         setenv("LOCPATH", folder.path().c_str(), 1);
-        _exit(charsetForLocaleName("zh_CN.GBK") == "GBK" ? 0 : 1);
-    }
-    int childStatus = 0;
-    ASSERT_EQ(waitpid(child, &childStatus, 0), child);
-    EXPECT_TRUE(WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == 0)
-        << "zh_CN.GBK did not give the charset GBK";
+        return charsetForLocaleName("zh_CN.GBK") == "GBK" ? 0 : 1;
+    });
+    EXPECT_EQ(run.exitCode(), 0) << "zh_CN.GBK did not give the charset GBK";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace test_support {
@@ -27,6 +28,7 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
+    // The path of an entry (file or folder) directly inside this folder.
     std::string file(const std::string& name) const { return (path_ / name).string(); }
     std::wstring wideFile(const std::string& name) const { return (path_ / name).wstring(); }
 
@@ -34,6 +36,11 @@ public:
     std::string write(const std::string& name, const std::string& bytes) const {
         std::ofstream(path_ / name, std::ios::binary) << bytes;
         return file(name);
+    }
+    // The file's bytes as they are; empty when it cannot be read.
+    std::string read(const std::string& name) const {
+        std::ifstream in(path_ / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
 private:

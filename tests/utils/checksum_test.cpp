@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
+
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -33,18 +32,7 @@ TEST(GetUrlMd5, TakesTheNameOfTheFolderHoldingTheFile) {
 
 class GetFileMd5Test : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "md5-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::string write(const std::string& name, const std::string& bytes) {
-        const std::filesystem::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
-    }
+    void SetUp() override { ASSERT_FALSE(folder_.path().empty()) << "no temporary folder"; }
 
     // Bytes that differ from block to block, so a block read twice or skipped changes the digest.
     static std::string pattern(std::size_t size) {
@@ -55,7 +43,7 @@ protected:
         return bytes;
     }
 
-    std::filesystem::path dir_;
+    test_support::TempFolder folder_;
 };
 
 TEST_F(GetFileMd5Test, MatchesKnownDigests) {
@@ -71,14 +59,14 @@ TEST_F(GetFileMd5Test, MatchesKnownDigests) {
         {"blocks and a tail", pattern(2500), "1974f999ecd3884a25480a1b54c24120"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Utils::GetFileMd5(write(c.name, c.content)), c.expected) << c.name;
+        EXPECT_EQ(Utils::GetFileMd5(folder_.write(c.name, c.content)), c.expected) << c.name;
     }
 }
 
 TEST_F(GetFileMd5Test, UnreadablePathsGiveEmpty) {
-    EXPECT_EQ(Utils::GetFileMd5((dir_ / "missing").string()), "");
+    EXPECT_EQ(Utils::GetFileMd5(folder_.file("missing")), "");
     // A directory opens for reading on Linux; only the read fails.
-    EXPECT_EQ(Utils::GetFileMd5(dir_.string()), "");
+    EXPECT_EQ(Utils::GetFileMd5(folder_.path().string()), "");
     EXPECT_EQ(Utils::GetFileMd5(""), "");
 }
 
