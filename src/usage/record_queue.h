@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <string>
+
+namespace usage_analytics {
+
+// Analytics records (compact JSON objects) waiting to be sent, oldest first, and the sending of
+// them in batches. Producers on any thread only append under the queue lock; one flush at a
+// time takes a batch out, sends it and, when the send fails, puts it back at the front so that
+// nothing is reordered.
+class RecordQueue {
+public:
+    static constexpr std::size_t kMaxRecords = 1024;
+    static constexpr std::size_t kBatchRecords = 30;
+
+    RecordQueue(std::string serverUrl, std::string stagingPath);
+    // Loads and saves the staging file; sends nothing.
+    ~RecordQueue();
+    RecordQueue(const RecordQueue&) = delete;
+    RecordQueue& operator=(const RecordQueue&) = delete;
+
+    // Appends a record, dropping the oldest when more than kMaxRecords are queued.
+    void add(std::string record);
+
+    // Sends batches until the queue is empty (true) or a send fails (false, the rest queued).
+    bool flush();
+
+    // Sends one batch of at most kBatchRecords; true when it was sent or there was nothing.
+    bool flushPart();
+
+    // What is queued now, oldest first.
+    std::deque<std::string> records() const;
+
+private:
+    void loadStaging();
+    void saveStaging();
+
+    const std::string serverUrl_;
+    const std::string stagingPath_;
+
+    mutable std::mutex queueMutex_;  // records_ and stagingPending_, from every producer thread
+    std::deque<std::string> records_;
+    bool stagingPending_ = true;
+
+    std::mutex flushMutex_;  // one batch in flight at a time
+};
+
+}  // namespace usage_analytics

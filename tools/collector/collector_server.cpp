@@ -1,0 +1,1 @@
+#include "collector/collector_server.h"

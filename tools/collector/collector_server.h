@@ -1,0 +1,7 @@
+#pragma once
+
+namespace collector {
+
+class CollectorServer {};
+
+}  // namespace collector
