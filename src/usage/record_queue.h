@@ -35,8 +35,9 @@ public:
     std::deque<std::string> records() const;
 
 private:
-    void loadStaging();
-    void saveStaging();
+    // Both expect the queue lock to be held.
+    void loadStagingLocked();
+    void saveStagingLocked() const;
 
     const std::string serverUrl_;
     const std::string stagingPath_;
