@@ -10,9 +10,9 @@ namespace {
 
 constexpr char kFileName[] = "KoEvents";
 
-// Texts indexed by value minus the enumeration's first number.
+// Texts indexed by value minus the enumeration's first number; null outside the table.
 template <typename Enum, std::size_t Count>
-const char* lookUp(const char* const (&texts)[Count], Enum value, std::int32_t first = 0) {
+const char* lookUp(const char* const (&texts)[Count], Enum value, std::int32_t first) {
     const std::int32_t index = static_cast<std::int32_t>(value) - first;
     if (index < 0 || static_cast<std::size_t>(index) >= Count) {
         return nullptr;
@@ -20,9 +20,13 @@ const char* lookUp(const char* const (&texts)[Count], Enum value, std::int32_t f
     return texts[index];
 }
 
-template <typename Enum>
-[[noreturn]] void raiseUnknown(const char* function, std::int32_t line, const char* what,
-                               Enum value) {
+// The text of the value, or "Unknown <what> [n]!" raised from the caller's function and line.
+template <typename Enum, std::size_t Count>
+std::string textOf(const char* const (&texts)[Count], Enum value, const char* what,
+                   std::int32_t line, const char* function = "toString", std::int32_t first = 0) {
+    if (const char* text = lookUp(texts, value, first)) {
+        return text;
+    }
     throw KoException(kFileName, function, line,
                       std::string("Unknown ") + what + " [" +
                           std::to_string(static_cast<std::int32_t>(value)) + "]!");
@@ -35,31 +39,22 @@ std::string userType(KoUserType value) {
         "unknown", "mobilephone", "email", "weixin",      "qq",     "deviceid",
         "baidu",   "huawei",      "apple", "peltauserid", "google", "facebook",
     };
-    if (const char* text = lookUp(kTexts, value)) {
-        return text;
-    }
-    raiseUnknown("userType", __LINE__, "user type", value);
+    return textOf(kTexts, value, "user type", __LINE__, "userType");
 }
 
 std::string toString(KoResult value) {
     static const char* const kTexts[] = {"Success", "Cancelled", "Fail", "Unknown"};
-    if (const char* text = lookUp(kTexts, value)) {
-        return text;
-    }
-    raiseUnknown("toString", __LINE__, "task result", value);
+    return textOf(kTexts, value, "task result", __LINE__);
 }
 
 std::string toString(KoClickType value) {
     static const char* const kTexts[] = {"Button", "Banner", "Tutorial", "File", "Others"};
-    if (const char* text = lookUp(kTexts, value)) {
-        return text;
-    }
-    raiseUnknown("toString", __LINE__, "ClickType", value);
+    return textOf(kTexts, value, "ClickType", __LINE__);
 }
 
 std::string toString(KoIoType value) {
     static const char* const kTexts[] = {"Input", "Output"};
-    if (const char* text = lookUp(kTexts, value)) {
+    if (const char* text = lookUp(kTexts, value, 0)) {
         return text;
     }
     throw KoException(kFileName, "toString", __LINE__, "the io type is invalid");
@@ -68,57 +63,39 @@ std::string toString(KoIoType value) {
 std::string toString(KoCurrency value) {
     static const char* const kTexts[] = {"CNY", "USD", "EUR", "HKD", "TWD", "MOP",
                                          "SGD", "JPY", "KRW", "INR", "GBP"};
-    if (const char* text = lookUp(kTexts, value)) {
-        return text;
-    }
-    raiseUnknown("toString", __LINE__, "currency", value);
+    return textOf(kTexts, value, "currency", __LINE__);
 }
 
 std::string toString(KoPaidPlatform value) {
     static const char* const kTexts[] = {"Alipay", "WeChatPay",    "PayPal",    "Tenpay",
                                          "CIECC",  "GooglePay",    "HuaweiPay", "AppleIAP",
                                          "Paddle", "ChinaUnionPay"};
-    if (const char* text = lookUp(kTexts, value)) {
-        return text;
-    }
-    raiseUnknown("toString", __LINE__, "paid platform", value);
+    return textOf(kTexts, value, "paid platform", __LINE__);
 }
 
 std::string toString(KoIapType value) {
     static const char* const kTexts[] = {"Consumable", "NonConsumable", "AutoRenewable",
                                          "NonRenewable"};
-    if (const char* text =
-            lookUp(kTexts, value, static_cast<std::int32_t>(KoIapType::Consumable))) {
-        return text;
-    }
-    raiseUnknown("toString", __LINE__, "koIapType", value);
+    return textOf(kTexts, value, "koIapType", __LINE__, "toString",
+                  static_cast<std::int32_t>(KoIapType::Consumable));
 }
 
 std::string toString(KoUpdateOp value) {
     // "Upgrate" is how the collector's reports have always spelt it.
     static const char* const kTexts[] = {"UpdateCheck", "DownloadStart", "DownloadEnd",
                                          "UpgrateStart", "UpgrateEnd"};
-    if (const char* text = lookUp(kTexts, value)) {
-        return text;
-    }
-    raiseUnknown("toString", __LINE__, "KoUpdateOp", value);
+    return textOf(kTexts, value, "KoUpdateOp", __LINE__);
 }
 
 std::string toString(KoUpdateResult value) {
     static const char* const kTexts[] = {"Success", "Cancelled", "Timeout",
                                          "Fail",    "Latest",    "Updateable"};
-    if (const char* text = lookUp(kTexts, value)) {
-        return text;
-    }
-    raiseUnknown("toString", __LINE__, "KoUpdateResult", value);
+    return textOf(kTexts, value, "KoUpdateResult", __LINE__);
 }
 
 std::string toString(KoEdition value) {
     static const char* const kTexts[] = {"china", "overseas"};
-    if (const char* text = lookUp(kTexts, value)) {
-        return text;
-    }
-    raiseUnknown("toString", __LINE__, "edition", value);
+    return textOf(kTexts, value, "edition", __LINE__);
 }
 
 }  // namespace pelta::usage
