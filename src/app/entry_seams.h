@@ -11,7 +11,7 @@ struct EntrySeams {
     std::function<void()> appUsageInit;
     std::function<void()> appUsageShutdown;
     // A task report with the extras "AB" = "IN", and the crash report. Both may run on any thread,
-    // the crash ones from the crash handler.
+    // the crash ones from the crash handler, and before analytics has started.
     std::function<void(const std::wstring& name)> trackTask;
     std::function<void()> trackCrash;
 
