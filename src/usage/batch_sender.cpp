@@ -164,14 +164,21 @@ std::string percentEncode(std::string_view text) {
     return encoded;
 }
 
-bool sendBatch(const std::string& serverUrl, std::string_view jsonArray) {
+std::optional<std::string> encodeBatchBody(std::string_view jsonArray) {
     const std::optional<std::string> compressed = gzipCompress(jsonArray);
     if (!compressed) {
+        return std::nullopt;
+    }
+    return "data_list=" + percentEncode(base64Encode(*compressed)) + "&gzip=1";
+}
+
+bool sendBatch(const std::string& serverUrl, std::string_view jsonArray) {
+    const std::optional<std::string> body = encodeBatchBody(jsonArray);
+    if (!body) {
         return false;
     }
-    const std::string body = "data_list=" + percentEncode(base64Encode(*compressed)) + "&gzip=1";
     Response response;
-    const std::optional<std::string> transportError = post(serverUrl, body, response);
+    const std::optional<std::string> transportError = post(serverUrl, *body, response);
     const bool succeeded = !transportError && response.status == kHttpOk;
     if (!succeeded) {
         platform::outputDebugString(L"[usage] UsageAnalytics SDK send failed");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,10 @@ namespace usage_analytics {
 // HTTP exchange as the last send's; a batch that could not be compressed is not posted and
 // changes nothing. Throws std::runtime_error when no HTTP handle can be created.
 bool sendBatch(const std::string& serverUrl, std::string_view jsonArray);
+
+// The form body "data_list=<percent-encoded Base64 of the gzip stream>&gzip=1"; nothing when the
+// array could not be compressed (the reason is on standard error).
+std::optional<std::string> encodeBatchBody(std::string_view jsonArray);
 
 // Standard Base64 with "=" padding and no line breaks.
 std::string base64Encode(std::string_view bytes);
