@@ -7,23 +7,11 @@
 #include <fstream>
 #include <string>
 
-#include "support/scoped_env.h"
+#include "support/scoped_time_zone.h"
 
 namespace {
 
-// Sets TZ for one test and puts the old value back. localtime_r reads TZ only at tzset(), so
-// that runs after each change.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) : env_{{"TZ", zone}} { tzset(); }
-
-private:
-    // Declared before the variable so that it is destroyed after it: tzset() sees the old TZ.
-    struct TzsetWhenGone {
-        ~TzsetWhenGone() { tzset(); }
-    } tzsetWhenGone_;
-    test_support::ScopedEnv env_;
-};
+using test_support::ScopedTimeZone;
 
 TEST(LocalTimeNow, GivesWallClockInTheLocalZone) {
     struct Case {

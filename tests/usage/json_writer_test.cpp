@@ -8,7 +8,7 @@
 #include <locale>
 #include <string>
 
-#include "support/scoped_env.h"
+#include "support/scoped_time_zone.h"
 #include "usage/properties_node.h"
 
 namespace {
@@ -40,18 +40,7 @@ private:
     std::locale old_;
 };
 
-// localtime_r reads TZ only at tzset(), so that runs after setting it and after putting it back.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) : env_{{"TZ", zone}} { tzset(); }
-
-private:
-    // Declared before the variable so that it is destroyed after it: tzset() sees the old TZ.
-    struct TzsetWhenGone {
-        ~TzsetWhenGone() { tzset(); }
-    } tzsetWhenGone_;
-    test_support::ScopedEnv env_;
-};
+using test_support::ScopedTimeZone;
 
 TEST(JsonWriter, WritesNumbersAsADefaultClassicStream) {
     struct Case {
