@@ -89,4 +89,14 @@ bool KoContextProperties::isValidABValue(const std::string& value) {
     return true;
 }
 
+void applyContextProperties(const KoContextProperties* context, KoEventType eventType,
+                            usage_analytics::PropertiesNode& properties) {
+    if (context == nullptr) {
+        return;
+    }
+    for (const KoContextProperty& entry : context->getEventProperties(eventType)) {
+        properties.SetString(entry.key, *entry.value);
+    }
+}
+
 }  // namespace pelta::usage

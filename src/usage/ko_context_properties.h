@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "usage/ko_event_type.h"
+#include "usage/properties_node.h"
 
 namespace pelta::usage {
 
@@ -48,5 +49,10 @@ private:
     std::unordered_map<std::string, std::shared_ptr<const std::string>> registry_;
     std::array<std::vector<KoContextProperty>, kKoEventTypeCount> eventLists_;
 };
+
+// Writes the entries registered for the event's kind into its properties, in list order, each
+// replacing a property of the same key. A null context has none.
+void applyContextProperties(const KoContextProperties* context, KoEventType eventType,
+                            usage_analytics::PropertiesNode& properties);
 
 }  // namespace pelta::usage

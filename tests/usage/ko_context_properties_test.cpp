@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "usage/json_writer.h"
 #include "usage/ko_exception.h"
 
 namespace pelta::usage {
@@ -114,6 +115,21 @@ TEST(KoContextProperties, KeyIsRegisteredOnce) {
     EXPECT_EQ(*task[0].value, "A1");
     EXPECT_EQ(task[0].value, click[0].value);
     EXPECT_TRUE(context.getEventProperties(KoEventType::View).empty());
+}
+
+TEST(KoContextProperties, ApplyingWritesTheKindsEntriesOverExistingProperties) {
+    KoContextProperties context;
+    context.setProperty("IN", {KoEventType::Click, KoEventType::Task});
+    usage_analytics::PropertiesNode task;
+    task.SetString("koc_ab", "OLD");
+    task.SetString("ko_task_name", "x");
+    applyContextProperties(&context, KoEventType::Task, task);
+    EXPECT_EQ(usage_analytics::toJson(task), R"({"ko_task_name":"x","koc_ab":"IN"})");
+
+    usage_analytics::PropertiesNode view;
+    applyContextProperties(&context, KoEventType::View, view);
+    applyContextProperties(nullptr, KoEventType::Task, view);
+    EXPECT_TRUE(view.empty());
 }
 
 }  // namespace
