@@ -1,0 +1,1 @@
+#include "demo_server/package_server.h"

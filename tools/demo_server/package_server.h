@@ -1,0 +1,7 @@
+#pragma once
+
+namespace demo_server {
+
+class PackageServer {};
+
+}  // namespace demo_server
