@@ -28,7 +28,6 @@ constexpr std::size_t kMaxTextChars = 200;
 constexpr long kFirstGoodStatus = 200;
 constexpr long kLastGoodStatus = 400;
 
-constexpr char kFileUrlPrefix[] = "file:///";
 constexpr wchar_t kFileUrlPrefixW[] = L"file:///";
 constexpr wchar_t kPartSuffix[] = L".part";
 
