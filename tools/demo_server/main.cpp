@@ -166,8 +166,13 @@ int main(int argc, char** argv) {
         package = paths.front();
     }
     if (package.empty()) {
-        std::cerr << "demo-server: no package: name one of the " << paths.size()
-                  << " files with --package\n";
+        if (arguments->package.empty()) {
+            std::cerr << "demo-server: " << paths.size()
+                      << " files: name the package with --package\n";
+        } else {
+            std::cerr << "demo-server: no file " << arguments->package << " in " << arguments->root
+                      << "\n";
+        }
         return 2;
     }
     server.setPackage(package);
