@@ -28,7 +28,7 @@ constexpr std::size_t kMaxTextChars = 200;
 constexpr long kFirstGoodStatus = 200;
 constexpr long kLastGoodStatus = 400;
 
-constexpr wchar_t kFileUrlPrefixW[] = L"file:///";
+constexpr wchar_t kFileUrlPrefix[] = L"file:///";
 constexpr wchar_t kPartSuffix[] = L".part";
 
 struct FileCloser {
@@ -180,7 +180,7 @@ std::int32_t CurlClient::Start() {
     Utils::Log({L"CurlClient::Start"}, L"start download");
     const std::string partPath = platform::nativePath(GetPartPath(true));
     const std::string savePath = platform::nativePath(GetPartPath(false));
-    const std::string url = url_.starts_with(kFileUrlPrefixW)
+    const std::string url = url_.starts_with(kFileUrlPrefix)
                                 ? Utils::ToNarrow(url_, platform::kCodePageAnsi)
                                 : Utils::ToNarrow(url_, platform::kCodePageUtf8);
 
