@@ -45,8 +45,10 @@ std::wstring curlErrorText(std::int32_t code) {
     return Utils::ToWide(curl_easy_strerror(static_cast<CURLcode>(code)), platform::kCodePageUtf8);
 }
 
-void logResult(const wchar_t* function, std::int32_t code) {
-    Utils::Log({function}, L"error:%d:%s", code, curlErrorText(code));
+// The site is the caller's, so the line number names the statement that logs. Every function but
+// CurlClient::GetRealUrl_Str ends the line.
+void logResult(Utils::LogSite site, std::int32_t code, const wchar_t* lineEnd = L"\r\n") {
+    Utils::Log(site, (std::wstring(L"error:%d:%s") + lineEnd).c_str(), code, curlErrorText(code));
 }
 
 std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* stream) {
@@ -126,17 +128,17 @@ CurlEasyHandle CurlClient::Head(const std::string& url) {
     if (result == CURLE_OK) {
         result = curl_easy_perform(handle.get());
         if (result != CURLE_OK) {
-            logResult(L"CurlClient::Head", result);
+            logResult({L"CurlClient::Head"}, result);
         }
     }
-    logResult(L"CurlClient::Head", result);
+    logResult({L"CurlClient::Head"}, result);
     return handle;
 }
 
 double CurlClient::GetDownloadFileLength(CURL* handle) {
     CURLcode result = CURLE_OK;
     const double length = contentLength(handle, result);
-    logResult(L"CurlClient::GetDownloadFileLength", result);
+    logResult({L"CurlClient::GetDownloadFileLength"}, result);
     return length;
 }
 
@@ -146,7 +148,7 @@ std::string CurlClient::GetRealUrl_Str(const std::string& url) {
     if (handle && setProbeOptions(handle.get(), url, true) == CURLE_OK) {
         const CURLcode result = curl_easy_perform(handle.get());
         if (result != CURLE_OK) {
-            logResult(L"CurlClient::GetRealUrl_Str", result);
+            logResult({L"CurlClient::GetRealUrl_Str"}, result, L"");
         } else {
             realUrl = GetRealUrl(handle.get());
         }
@@ -172,12 +174,12 @@ double CurlClient::GetDownloadFileLength_Str(const std::string& url) {
         reason.resize(std::min(reason.size(), kMaxTextChars));
         AppUsageTrackTask(L"下载失败原因", reason, 0.0f, AppUsageExtras{{L"AB", L"IN"}});
     }
-    logResult(L"CurlClient::GetDownloadFileLength_Str", result);
+    logResult({L"CurlClient::GetDownloadFileLength_Str"}, result);
     return length;
 }
 
 std::int32_t CurlClient::Start() {
-    Utils::Log({L"CurlClient::Start"}, L"start download");
+    Utils::Log({L"CurlClient::Start"}, L"start download\r\n");
     const std::string partPath = platform::nativePath(GetPartPath(true));
     const std::string savePath = platform::nativePath(GetPartPath(false));
     const std::string url = url_.starts_with(kFileUrlPrefix)
@@ -251,7 +253,7 @@ std::int32_t CurlClient::Start() {
         transfer_ = nullptr;
     }
 
-    logResult(L"CurlClient::Start", result);
+    logResult({L"CurlClient::Start"}, result);
     transfer.reset();
     partFile.reset();
 
@@ -266,10 +268,10 @@ std::int32_t CurlClient::Start() {
         // A success must mean the package is at its path; a failed rename is a failure of its own.
         if (std::rename(partPath.c_str(), savePath.c_str()) != 0) {
             result = kCurlClientRenameFailed;
-            logResult(L"CurlClient::Start", result);
+            logResult({L"CurlClient::Start"}, result);
         }
     }
-    Utils::Log({L"CurlClient::Start"}, L"end download");
+    Utils::Log({L"CurlClient::Start"}, L"end download\r\n");
     return result;
 }
 

@@ -106,7 +106,7 @@ void CCurlDownloader::runOnce() {
             notify(DL_CODE_FAIL, result, kMechanism);
             return;
         }
-        Utils::Log({L"CCurlDownloader::dlThreadFun"}, L"CurlDownLoader Code=%d", result);
+        Utils::Log({L"CCurlDownloader::dlThreadFun"}, L"CurlDownLoader Code=%d\r\n", result);
         if (!pauseBeforeRetry()) {
             return;
         }
