@@ -31,20 +31,6 @@ constexpr long kLastGoodStatus = 400;
 constexpr wchar_t kFileUrlPrefix[] = L"file:///";
 constexpr wchar_t kPartSuffix[] = L".part";
 
-struct FileCloser {
-    void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-struct SlistDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
-
-std::wstring curlErrorText(std::int32_t code) {
-    return Utils::ToWide(curl_easy_strerror(static_cast<CURLcode>(code)), platform::kCodePageUtf8);
-}
-
 // The site is the caller's, so the line number names the statement that logs. Every function but
 // CurlClient::GetRealUrl_Str ends the line.
 void logResult(Utils::LogSite site, std::int32_t code, const wchar_t* lineEnd = L"\r\n") {
@@ -86,6 +72,15 @@ CURLcode setProbeOptions(CURL* handle, const std::string& url, bool followRedire
 }
 
 }  // namespace
+
+std::wstring curlErrorText(std::int32_t code) {
+    return Utils::ToWide(curl_easy_strerror(static_cast<CURLcode>(code)), platform::kCodePageUtf8);
+}
+
+std::string narrowUrl(const std::wstring& url) {
+    const bool isFileUrl = url.starts_with(kFileUrlPrefix);
+    return Utils::ToNarrow(url, isFileUrl ? platform::kCodePageAnsi : platform::kCodePageUtf8);
+}
 
 std::size_t DiscardBody(char*, std::size_t size, std::size_t count, void*) {
     return size * count;
@@ -182,9 +177,7 @@ std::int32_t CurlClient::Start() {
     Utils::Log({L"CurlClient::Start"}, L"start download\r\n");
     const std::string partPath = platform::nativePath(GetPartPath(true));
     const std::string savePath = platform::nativePath(GetPartPath(false));
-    const std::string url = url_.starts_with(kFileUrlPrefix)
-                                ? Utils::ToNarrow(url_, platform::kCodePageAnsi)
-                                : Utils::ToNarrow(url_, platform::kCodePageUtf8);
+    const std::string url = narrowUrl(url_);
 
     std::int32_t result = CURLE_OK;
     if (realUrl_.empty() || fileLength_ < kMinDownloadBytes) {
@@ -225,7 +218,7 @@ std::int32_t CurlClient::Start() {
         transfer_ = handle;
         // No Accept-Encoding: the body is written as received, so an encoding we advertised but
         // never decode would corrupt the package.
-        HeaderList headers(curl_slist_append(nullptr, "Connection: keep-alive"));
+        CurlHeaderList headers(curl_slist_append(nullptr, "Connection: keep-alive"));
         curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
         curl_easy_setopt(handle, CURLOPT_TCP_KEEPALIVE, 1L);
         curl_easy_setopt(handle, CURLOPT_TCP_KEEPIDLE, kKeepAliveIdleSec);

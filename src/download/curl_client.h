@@ -5,8 +5,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
+
+#include "download/curl_handles.h"
 
 // The client's own results of Start, next to libcurl's positive codes. Append only: the numbers
 // reach the pipeline as DL_CODE_FAIL values and the analytics reports.
@@ -18,16 +19,18 @@ inline constexpr std::int32_t kCurlClientTooSmall = -998;        // no length of
 // Packages below this length are never downloaded: anything shorter is an error page.
 inline constexpr double kMinDownloadBytes = 1048576.0;
 
-struct CurlEasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using CurlEasyHandle = std::unique_ptr<CURL, CurlEasyDeleter>;
-
 // Receives (owner, download speed in bytes per second, always 0.0, percent done).
 using ProgressSink = void (*)(void* owner, double speed, double reserved, double percent);
 
 // The write function of every header-only probe: takes every buffer, keeps nothing.
 std::size_t DiscardBody(char* data, std::size_t size, std::size_t count, void* userData);
+
+// libcurl's text for one of its result codes.
+std::wstring curlErrorText(std::int32_t code);
+
+// A URL as libcurl takes it: a local file URL names a path, which is in the ANSI charset;
+// everything else is UTF-8.
+std::string narrowUrl(const std::wstring& url);
 
 // The effective URL after redirects of a finished handle; empty when unavailable.
 std::string GetRealUrl(CURL* handle);

@@ -4,18 +4,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <string>
 
 #include "download/curl_client.h"
+#include "download/curl_handles.h"
 
 class CMTCurlDownloader;
-
-struct PartFileCloser {
-    void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
-using PartFile = std::unique_ptr<std::FILE, PartFileCloser>;
 
 // Part statuses besides libcurl's results.
 inline constexpr std::int32_t kPartToDownload = -1;
@@ -27,7 +21,7 @@ inline constexpr std::int32_t kPartFileFailed = -2;
 // then on written only by its own part thread, except `downloaded`, which the other part's
 // progress step reads. The finish waiter reads it after the part thread has ended.
 struct DownloadPartNode {
-    PartFile file;
+    FileHandle file;
     // Absolute offsets in the whole file; 64-bit so that packages of 2 GiB and more work.
     curl_off_t nextOffset = 0;
     curl_off_t lastOffset = -1;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "download/curl_handles.h"
 #include "download/download_codes.h"
 #include "download/mt_curl_downloader.h"
 #include "platform/text_encoding.h"
@@ -20,7 +21,7 @@ constexpr wchar_t kMd5MissingReason[] = L"mtcurl获取url-md5失败";
 
 // Appends the whole file at `path` to `target`; false when it cannot be opened, read or written.
 bool appendFile(const std::string& path, std::FILE* target) {
-    const PartFile source(std::fopen(path.c_str(), "rb"));
+    const FileHandle source(std::fopen(path.c_str(), "rb"));
     if (!source) {
         return false;
     }
@@ -78,7 +79,7 @@ bool CMTCurlDownloader::mergeParts(const std::string& ansiSavePath) {
         lastPercent_ = 0.0;
     }
     const std::string firstPartPath = GetPartFilePath(ansiSavePath, 0);
-    PartFile merged(std::fopen(firstPartPath.c_str(), "ab+"));
+    FileHandle merged(std::fopen(firstPartPath.c_str(), "ab+"));
     bool merging = merged != nullptr;
     for (std::size_t index = 1; merging && index < parts_.size(); ++index) {
         merging = appendFile(parts_[index]->partPath, merged.get());

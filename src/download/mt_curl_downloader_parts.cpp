@@ -6,11 +6,10 @@
 #include <ctime>
 #include <string_view>
 
+#include "download/curl_client.h"
 #include "download/download_codes.h"
 #include "download/mt_curl_downloader.h"
-#include "platform/text_encoding.h"
 #include "utils/log.h"
-#include "utils/text.h"
 
 namespace {
 
@@ -29,10 +28,6 @@ constexpr long kStatusPartialContent = 206;
 constexpr std::string_view kStatusLinePrefix = "HTTP/";
 constexpr std::string_view kContentRangeName = "content-range:";
 constexpr std::string_view kBytesUnit = "bytes ";
-
-std::wstring curlErrorText(std::int32_t code) {
-    return Utils::ToWide(curl_easy_strerror(static_cast<CURLcode>(code)), platform::kCodePageUtf8);
-}
 
 std::string_view trimmed(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t\r\n");

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "download/curl_client.h"
+#include "download/curl_handles.h"
 #include "download/download_codes.h"
 #include "download/mt_curl_downloader.h"
 #include "platform/text_encoding.h"
@@ -20,19 +22,6 @@ constexpr std::int64_t kMaxParts = 2;
 constexpr auto kPartStartGapMs = std::chrono::milliseconds(100);
 constexpr long kFirstGoodStatus = 200;
 constexpr long kLastGoodStatus = 399;
-
-constexpr wchar_t kFileUrlPrefix[] = L"file:///";
-
-struct HeaderListFree {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using HeaderList = std::unique_ptr<curl_slist, HeaderListFree>;
-
-// A local file URL names a path, which is in the ANSI charset; everything else is UTF-8.
-std::string narrowUrl(const std::wstring& url) {
-    const bool isFileUrl = url.starts_with(kFileUrlPrefix);
-    return Utils::ToNarrow(url, isFileUrl ? platform::kCodePageAnsi : platform::kCodePageUtf8);
-}
 
 // Bytes already in a part file; 0 when there is none. stat is 64-bit here, so parts beyond
 // 2 GiB resume at the right offset.
@@ -90,7 +79,7 @@ bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
         return false;
     }
     CURL* curl = handle.get();
-    const HeaderList headers(curl_slist_append(nullptr, "Connection: keep-alive"));
+    const CurlHeaderList headers(curl_slist_append(nullptr, "Connection: keep-alive"));
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
     // Certificate and host checks stay at libcurl's defaults: the package is run with
     // administrator rights, so where it comes from must be verified.

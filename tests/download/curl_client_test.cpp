@@ -20,7 +20,6 @@
 
 namespace {
 
-using demo_server::Cue;
 using test_support::TempFolder;
 
 constexpr std::int64_t kMiB = 1048576;
@@ -28,21 +27,6 @@ constexpr std::uint32_t kSeed = 7;
 
 std::wstring wide(const std::string& ascii) {
     return {ascii.begin(), ascii.end()};
-}
-
-Cue stallAfter(std::int64_t bytes, int stallMs) {
-    Cue cue;
-    cue.action = Cue::Action::Stall;
-    cue.bytes = bytes;
-    cue.stallMs = stallMs;
-    return cue;
-}
-
-Cue ignoreRange() {
-    Cue cue;
-    cue.action = Cue::Action::IgnoreRange;
-    cue.times = -1;
-    return cue;
 }
 
 // What the client reported through its sink; filled on the thread that runs Start.
@@ -74,15 +58,7 @@ protected:
     bool exists(const std::string& name) const {
         return std::filesystem::exists(folder_.path() / name);
     }
-    std::vector<demo_server::Request> gets() const {
-        std::vector<demo_server::Request> result;
-        for (const auto& request : server_.requests()) {
-            if (request.method == "GET") {
-                result.push_back(request);
-            }
-        }
-        return result;
-    }
+    std::vector<demo_server::Request> gets() const { return server_.requests("GET"); }
 
     demo_server::PackageServer server_;
     TempFolder folder_;
@@ -172,7 +148,7 @@ TEST_F(CurlClientTest, RepeatedStartReusesTheProbedUrlAndLength) {
 TEST_F(CurlClientTest, RangeIgnoredOnResumeRestartsThePartFile) {
     const std::string content = addPackage(2 * kMiB);
     folder_.write("pkg.bin.part", content.substr(0, 700000));
-    server_.setCues({ignoreRange()});
+    server_.setCues({demo_server::ignoreRange().requests(0, -1)});
     CurlClient client(softwareUrl(), target(), nullptr, nullptr);
 
     EXPECT_EQ(client.Start(), CURLE_RANGE_ERROR);
@@ -186,7 +162,7 @@ TEST_F(CurlClientTest, RangeIgnoredOnResumeRestartsThePartFile) {
 
 TEST_F(CurlClientTest, CancelEndsTheTransferWith42AndKeepsWhatArrived) {
     addPackage(3 * kMiB);
-    server_.setCues({stallAfter(kMiB, 10000)});
+    server_.setCues({demo_server::stallAfter(kMiB, 10000)});
     Progress progress;
     CurlClient client(softwareUrl(), target(), &progress, &Progress::sink);
     progress.cancelOnFirstReport = &client;

@@ -2,48 +2,27 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
-#include <mutex>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "demo_server/package_server.h"
 #include "download/download_codes.h"
-#include "platform/text_encoding.h"
+#include "download/pipeline_recorder.h"
 #include "support/temp_folder.h"
-#include "utils/text.h"
 
 namespace {
 
 using demo_server::Cue;
+using test_support::Event;
 using test_support::TempFolder;
+using Pipeline = test_support::RecordedPipeline<CCurlDownloader>;
 
 constexpr std::int64_t kPackageBytes = 2 * 1048576 + 17;
 constexpr std::uint32_t kSeed = 11;
-constexpr auto kRunTimeout = std::chrono::seconds(30);
-
-std::wstring wide(const std::string& ascii) {
-    return {ascii.begin(), ascii.end()};
-}
-
-struct Event {
-    std::int32_t code;
-    double value;
-    std::wstring text;
-    bool operator==(const Event&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Event& event) {
-    return out << "{" << event.code << ", " << event.value << ", \""
-               << Utils::ToNarrow(event.text, platform::kCodePageUtf8) << "\"}";
-}
 
 const Event kStart{DL_CODE_START, 1.0, L""};
 const Event kSuccess{DL_CODE_SUCCESS, 0.0, L"LibCurl"};
@@ -51,75 +30,6 @@ const Event kNoMd5{DL_CODE_REPORT, 0.0, L"curl获取url-md5失败"};
 const Event kMd5Mismatch{DL_CODE_REPORT, 0.0, L"curl文件md5校验失败"};
 const Event kRetry{DL_CODE_RETRY, 0.0, L"LibCurl"};
 const Event kChecksumFail{DL_CODE_FAIL, 0.0, L"LibCurl"};
-
-bool isFinal(std::int32_t code) {
-    return code == DL_CODE_SUCCESS || code == DL_CODE_FAIL;
-}
-
-// A downloader with a pipeline-like callback: records every event and, like the pipeline,
-// restarts the downloader from inside the callback when it asks for a retry.
-class Pipeline {
-public:
-    Pipeline(const std::string& url, const std::wstring& packagePath, bool restartOnRetry) {
-        downloader_ = std::make_unique<CCurlDownloader>(
-            [this, restartOnRetry](std::int32_t code, double value, const wchar_t* text) {
-                {
-                    std::lock_guard lock(mutex_);
-                    if (code == DL_CODE_PROGRESS) {
-                        progress_.push_back(value);
-                    } else {
-                        events_.push_back({code, value, text});
-                    }
-                }
-                changed_.notify_all();
-                if (restartOnRetry && code == DL_CODE_RETRY) {
-                    downloader_->StartDownload();
-                }
-            },
-            wide(url), packagePath);
-    }
-
-    void start() { downloader_->StartDownload(); }
-    void destroy() { downloader_.reset(); }
-
-    // Waits until `count` final events (success or failure) have arrived.
-    bool waitForFinal(std::size_t count = 1) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, kRunTimeout, [&] {
-            return static_cast<std::size_t>(
-                       std::count_if(events_.begin(), events_.end(),
-                                     [](const Event& e) { return isFinal(e.code); })) >= count;
-        });
-    }
-    bool waitForProgress() {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, kRunTimeout, [&] { return !progress_.empty(); });
-    }
-    std::vector<Event> events() {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-    std::vector<double> progress() {
-        std::lock_guard lock(mutex_);
-        return progress_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Event> events_;
-    std::vector<double> progress_;
-    std::unique_ptr<CCurlDownloader> downloader_;
-};
-
-Cue cue(Cue::Action action, int times, std::int64_t bytes = 0, int stallMs = 0) {
-    Cue result;
-    result.action = action;
-    result.times = times;
-    result.bytes = bytes;
-    result.stallMs = stallMs;
-    return result;
-}
 
 class CurlDownloaderTest : public testing::Test {
 protected:
@@ -134,15 +44,7 @@ protected:
         server_.setPackage(path);
         return path;
     }
-    std::vector<demo_server::Request> gets() const {
-        std::vector<demo_server::Request> result;
-        for (const auto& request : server_.requests()) {
-            if (request.method == "GET") {
-                result.push_back(request);
-            }
-        }
-        return result;
-    }
+    std::vector<demo_server::Request> gets() const { return server_.requests("GET"); }
 
     demo_server::PackageServer server_;
     TempFolder folder_;
@@ -170,7 +72,7 @@ TEST_F(CurlDownloaderTest, ReportsEachScenarioAndLeavesTheFile) {
         {"no md5 directory", "packages", {}, {kStart, kNoMd5, kSuccess}, content(), 1, false},
         {"wrong bytes",
          {},
-         {cue(Cue::Action::WrongBytes, -1)},
+         {demo_server::wrongBytes().requests(0, -1)},
          {kStart, kMd5Mismatch, kRetry, kStart, kMd5Mismatch, kChecksumFail},
          inverted,
          2,
@@ -184,7 +86,7 @@ TEST_F(CurlDownloaderTest, ReportsEachScenarioAndLeavesTheFile) {
          false},
         {"connection dropped mid-file",
          {},
-         {cue(Cue::Action::DropAfter, 1, 1000000)},
+         {demo_server::dropAfter(1000000)},
          {kStart, kSuccess},
          content(),
          2,
@@ -192,7 +94,7 @@ TEST_F(CurlDownloaderTest, ReportsEachScenarioAndLeavesTheFile) {
         // The pause makes the transfer last past the once-a-second progress step.
         {"stalled, then closed",
          {},
-         {cue(Cue::Action::Stall, 1, 1048576, 1500)},
+         {demo_server::stallAfter(1048576, 1500)},
          {kStart, kSuccess},
          content(),
          2,
@@ -203,13 +105,14 @@ TEST_F(CurlDownloaderTest, ReportsEachScenarioAndLeavesTheFile) {
         addPackage(c.directory);
         server_.setCues(c.cues);
         const std::size_t getsBefore = gets().size();
-        Pipeline pipeline(server_.url("/software/327"), folder_.wideFile("pkg.bin"), true);
+        Pipeline pipeline(server_.url("/software/327"), folder_.wideFile("pkg.bin"));
+        pipeline.restartOn(DL_CODE_RETRY);
 
         pipeline.start();
         ASSERT_TRUE(pipeline.waitForFinal());
         pipeline.destroy();
 
-        EXPECT_EQ(pipeline.events(), c.expected);
+        EXPECT_EQ(pipeline.milestones(), c.expected);
         EXPECT_TRUE(folder_.read("pkg.bin") == c.file);
         EXPECT_FALSE(std::filesystem::exists(folder_.path() / "pkg.bin.part"));
         const auto requests = gets();
@@ -234,17 +137,15 @@ TEST_F(CurlDownloaderTest, ReportsEachScenarioAndLeavesTheFile) {
 // A later StartDownload (the user's retry) runs again from the start.
 TEST_F(CurlDownloaderTest, FailsWithTheLastCodeAfterTheBudgetAndCanStartAgain) {
     addPackage();
-    Cue status = cue(Cue::Action::Status, -1);
-    status.status = 500;
-    server_.setCues({status});
-    Pipeline pipeline(server_.url("/software/327"), folder_.wideFile("pkg.bin"), false);
+    server_.setCues({demo_server::answerStatus(500).requests(0, -1)});
+    Pipeline pipeline(server_.url("/software/327"), folder_.wideFile("pkg.bin"));
 
     const auto began = std::chrono::steady_clock::now();
     pipeline.start();
     ASSERT_TRUE(pipeline.waitForFinal());
     const auto elapsed = std::chrono::steady_clock::now() - began;
 
-    EXPECT_EQ(pipeline.events(),
+    EXPECT_EQ(pipeline.milestones(),
               (std::vector<Event>{kStart, {DL_CODE_FAIL, CURLE_HTTP_RETURNED_ERROR, L"LibCurl"}}));
     EXPECT_EQ(gets().size(), 6u);
     EXPECT_GE(elapsed, std::chrono::milliseconds(2500));
@@ -254,7 +155,7 @@ TEST_F(CurlDownloaderTest, FailsWithTheLastCodeAfterTheBudgetAndCanStartAgain) {
     ASSERT_TRUE(pipeline.waitForFinal(2));
     pipeline.destroy();
     EXPECT_EQ(
-        pipeline.events(),
+        pipeline.milestones(),
         (std::vector<Event>{
             kStart, {DL_CODE_FAIL, CURLE_HTTP_RETURNED_ERROR, L"LibCurl"}, kStart, kSuccess}));
     EXPECT_TRUE(folder_.read("pkg.bin") == content());
@@ -262,8 +163,8 @@ TEST_F(CurlDownloaderTest, FailsWithTheLastCodeAfterTheBudgetAndCanStartAgain) {
 
 TEST_F(CurlDownloaderTest, DestructionDuringATransferCancelsItPromptly) {
     addPackage();
-    server_.setCues({cue(Cue::Action::Stall, 1, 1048576, 20000)});
-    Pipeline pipeline(server_.url("/software/327"), folder_.wideFile("pkg.bin"), false);
+    server_.setCues({demo_server::stallAfter(1048576, 20000)});
+    Pipeline pipeline(server_.url("/software/327"), folder_.wideFile("pkg.bin"));
     pipeline.start();
     // Progress arrives once the transfer has sat in the stall for a second.
     ASSERT_TRUE(pipeline.waitForProgress());
@@ -272,7 +173,7 @@ TEST_F(CurlDownloaderTest, DestructionDuringATransferCancelsItPromptly) {
     pipeline.destroy();
     EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(3));
 
-    EXPECT_EQ(pipeline.events(), std::vector<Event>{kStart});
+    EXPECT_EQ(pipeline.milestones(), std::vector<Event>{kStart});
     EXPECT_FALSE(std::filesystem::exists(folder_.path() / "pkg.bin"));
     EXPECT_FALSE(std::filesystem::exists(folder_.path() / "pkg.bin.part"));
 }

@@ -5,49 +5,32 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "demo_server/package_server.h"
 #include "download/download_codes.h"
 #include "download/download_part_node.h"
-#include "platform/text_encoding.h"
+#include "download/pipeline_recorder.h"
 #include "support/temp_folder.h"
 #include "utils/checksum.h"
-#include "utils/text.h"
 
 namespace {
 
 using demo_server::Cue;
+using test_support::Event;
 using test_support::TempFolder;
 
 constexpr std::int64_t kTwoPartBytes = 2 * 10485760;
 constexpr std::int64_t kSmallBytes = 3 * 1048576;
 constexpr std::uint32_t kSeed = 23;
-constexpr auto kRunTimeout = std::chrono::seconds(30);
 constexpr char kPackageName[] = "pkg.exe";
 constexpr char kSoftwarePath[] = "/software/327";
-
-struct Event {
-    std::int32_t code;
-    double value;
-    std::wstring text;
-    bool operator==(const Event&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Event& event) {
-    return out << "{" << event.code << ", " << event.value << ", \""
-               << Utils::ToNarrow(event.text, platform::kCodePageUtf8) << "\"}";
-}
 
 const Event kStart{DL_CODE_START, 1.0, L""};
 const Event kSuccess{DL_CODE_SUCCESS, 0.0, L"LibCurl"};
@@ -61,71 +44,15 @@ const Event kHttpErrorFail{DL_CODE_FAIL, CURLE_HTTP_RETURNED_ERROR, L"LibCurl"};
 const Event kMergeRetry{DL_CODE_RETRY, kPartFileFailed, L"LibCurl"};
 const Event kMergeFail{DL_CODE_FAIL, kPartFileFailed, L"LibCurl"};
 
-bool isFinal(std::int32_t code) {
-    return code == DL_CODE_SUCCESS || code == DL_CODE_FAIL;
-}
-
-// The downloader behind a pipeline-like callback: records every event and, as the pipeline does,
-// calls StartDownload from inside the callback when a run asks for a retry (after `beforeRestart`,
-// which stands for whatever the earlier run left on disk).
-class Pipeline {
+// As the pipeline does, every run that asks for a retry is started again from inside the
+// callback, after `beforeRestart` (which stands for whatever the earlier run left on disk).
+class Pipeline : public test_support::RecordedPipeline<CMTCurlDownloader> {
 public:
     Pipeline(const std::string& url, const std::wstring& savePath,
              std::function<void()> beforeRestart = {})
-        : beforeRestart_(std::move(beforeRestart)) {
-        downloader_ = std::make_unique<CMTCurlDownloader>(
-            [this](std::int32_t code, double value, const wchar_t* text) {
-                {
-                    std::lock_guard lock(mutex_);
-                    if (code == DL_CODE_PROGRESS) {
-                        progress_.push_back(value);
-                    } else {
-                        events_.push_back({code, value, text});
-                    }
-                }
-                changed_.notify_all();
-                if (code == DL_CODE_RETRY) {
-                    if (beforeRestart_) {
-                        beforeRestart_();
-                    }
-                    downloader_->StartDownload();
-                }
-            },
-            std::wstring(url.begin(), url.end()), savePath);
+        : RecordedPipeline(url, savePath) {
+        restartOn(DL_CODE_RETRY, std::move(beforeRestart));
     }
-
-    void start() { downloader_->StartDownload(); }
-    void destroy() { downloader_.reset(); }
-
-    bool waitForFinal(std::size_t count = 1) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, kRunTimeout, [&] {
-            return static_cast<std::size_t>(std::count_if(
-                       events_.begin(), events_.end(),
-                       [](const Event& event) { return isFinal(event.code); })) >= count;
-        });
-    }
-    bool waitForProgress(double fraction) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(
-            lock, kRunTimeout, [&] { return !progress_.empty() && progress_.back() >= fraction; });
-    }
-    std::vector<Event> events() {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-    std::vector<double> progress() {
-        std::lock_guard lock(mutex_);
-        return progress_;
-    }
-
-private:
-    std::function<void()> beforeRestart_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Event> events_;
-    std::vector<double> progress_;
-    std::unique_ptr<CMTCurlDownloader> downloader_;
 };
 
 std::string range(std::int64_t first, std::int64_t last) {
@@ -154,10 +81,8 @@ protected:
     // The Range headers of the GET requests, in arrival order.
     std::vector<std::string> getRanges() const {
         std::vector<std::string> ranges;
-        for (const auto& request : server_.requests()) {
-            if (request.method == "GET") {
-                ranges.push_back(request.range);
-            }
+        for (const auto& request : server_.requests("GET")) {
+            ranges.push_back(request.range);
         }
         return ranges;
     }
@@ -321,7 +246,7 @@ TEST_F(MTCurlDownloaderTest, ReportsEachScenarioAndLeavesTheRightFile) {
         ASSERT_TRUE(pipeline.waitForFinal());
         pipeline.destroy();
 
-        EXPECT_EQ(pipeline.events(), c.expected);
+        EXPECT_EQ(pipeline.milestones(), c.expected);
         if (c.fileExpected) {
             EXPECT_EQ(Utils::GetFileMd5(folder_.file(kPackageName)), md5);
         } else {
@@ -355,7 +280,7 @@ TEST_F(MTCurlDownloaderTest, SlowStalledTransferEndsThroughTheLowSpeedLimitAndRe
     const auto elapsed = std::chrono::steady_clock::now() - began;
     pipeline.destroy();
 
-    EXPECT_EQ(pipeline.events(), (std::vector<Event>{kStart, kSuccess}));
+    EXPECT_EQ(pipeline.milestones(), (std::vector<Event>{kStart, kSuccess}));
     EXPECT_GE(elapsed, std::chrono::seconds(5));
     EXPECT_LT(elapsed, std::chrono::milliseconds(kStallMs));
     EXPECT_EQ(getRanges(), (std::vector<std::string>{range(0, kSmallBytes - 1),
@@ -403,7 +328,7 @@ TEST_F(MTCurlDownloaderTest, RestartAsksOnlyForWhatTheKeptPartFileLacks) {
         ASSERT_TRUE(pipeline.waitForFinal());
         pipeline.destroy();
 
-        EXPECT_EQ(pipeline.events(),
+        EXPECT_EQ(pipeline.milestones(),
                   (std::vector<Event>{kStart, kHttpErrorRetry, kStart, kSuccess}));
         EXPECT_EQ(getsOfFirstRun - getsBefore, 8u);
         const auto all = getRanges();
@@ -427,7 +352,7 @@ TEST_F(MTCurlDownloaderTest, MergeThatCannotPlaceTheFileFailsAfterOneRestart) {
     ASSERT_TRUE(pipeline.waitForFinal());
     pipeline.destroy();
 
-    EXPECT_EQ(pipeline.events(), (std::vector<Event>{kStart, kMergeRetry, kStart, kMergeFail}));
+    EXPECT_EQ(pipeline.milestones(), (std::vector<Event>{kStart, kMergeRetry, kStart, kMergeFail}));
     EXPECT_TRUE(std::filesystem::is_directory(folder_.path() / kPackageName / "keep"));
     EXPECT_TRUE(partFilesGone());
 }
@@ -441,13 +366,9 @@ TEST_F(MTCurlDownloaderTest, RunsAskedForTogetherRunOneAfterTheOther) {
     ASSERT_TRUE(pipeline.waitForFinal(2));
     pipeline.destroy();
 
-    EXPECT_EQ(pipeline.events(), (std::vector<Event>{kStart, kSuccess, kStart, kSuccess}));
+    EXPECT_EQ(pipeline.milestones(), (std::vector<Event>{kStart, kSuccess, kStart, kSuccess}));
     // The second run kept the first one's real URL and length: one probe, through the redirect.
-    std::size_t heads = 0;
-    for (const auto& request : server_.requests()) {
-        heads += request.method == "HEAD" ? 1 : 0;
-    }
-    EXPECT_EQ(heads, 2u);
+    EXPECT_EQ(server_.requests("HEAD").size(), 2u);
     EXPECT_EQ(getRanges(), std::vector<std::string>(2, range(0, kSmallBytes - 1)));
     EXPECT_EQ(Utils::GetFileMd5(folder_.file(kPackageName)),
               demo_server::md5Hex(content(kSmallBytes)));
@@ -468,7 +389,7 @@ TEST_F(MTCurlDownloaderTest, DestructionDuringTransfersCancelsThemPromptlyAndRep
 
     EXPECT_LT(elapsed, std::chrono::seconds(3));
     // The cancelled run ends without a final report.
-    EXPECT_EQ(pipeline.events(), (std::vector<Event>{kStart}));
+    EXPECT_EQ(pipeline.milestones(), (std::vector<Event>{kStart}));
     EXPECT_EQ(getRanges().size(), 2u);
 }
 

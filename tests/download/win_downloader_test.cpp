@@ -2,23 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "demo_server/package_server.h"
 #include "download/download_codes.h"
+#include "download/pipeline_recorder.h"
 #include "download/served_package.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using test_support::Event;
 
 constexpr std::int64_t kFileBytes = 3 * 1024 * 1024;
 constexpr std::uint32_t kSeed = 5;
@@ -26,71 +24,11 @@ constexpr wchar_t kMechanism[] = L"URLDownloadToFile";
 // 0x800C0007, the answer of the system download to an HTTP error status.
 constexpr double kHttpErrorValue = -2146697209.0;
 
-struct Event {
-    std::int32_t code;
-    double value;
-    std::wstring text;
-    bool operator==(const Event&) const = default;
-};
-
-// Collects the downloader's reports from its thread; `onEvent` runs inside the callback, as the
-// pipeline's handler does.
-class Recorder {
-public:
-    PipelineCallback callback() {
-        return [this](std::int32_t code, double value, const wchar_t* text) {
-            std::function<void(const Event&)> hook;
-            {
-                const std::lock_guard lock(mutex_);
-                events_.push_back({code, value, text});
-                hook = onEvent;
-            }
-            if (hook) {
-                hook(Event{code, value, text});
-            }
-            changed_.notify_all();
-        };
-    }
-
-    // Waits until `count` events with `code` arrived.
-    bool waitFor(std::int32_t code, std::size_t count, std::chrono::milliseconds timeout) {
-        const auto arrived = [&] {
-            const auto same = [&](const Event& e) { return e.code == code; };
-            return static_cast<std::size_t>(std::count_if(events_.begin(), events_.end(), same));
-        };
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, timeout, [&] { return arrived() >= count; });
-    }
-
-    std::vector<Event> events() const {
-        const std::lock_guard lock(mutex_);
-        return events_;
-    }
-
-    // Events without the progress reports, which vary with timing.
-    std::vector<Event> milestones() const {
-        std::vector<Event> kept;
-        for (const Event& e : events()) {
-            if (e.code != DL_CODE_PROGRESS) {
-                kept.push_back(e);
-            }
-        }
-        return kept;
-    }
-
-    std::function<void(const Event&)> onEvent;
-
-private:
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Event> events_;
-};
-
 class WinDownloaderTest : public test_support::ServedPackage {
 protected:
     WinDownloaderTest() : ServedPackage(kFileBytes, kSeed) {}
 
-    Recorder recorder_;
+    test_support::PipelineRecorder recorder_;
 };
 
 TEST_F(WinDownloaderTest, DownloadsThroughRedirectWithRisingProgress) {
@@ -119,11 +57,11 @@ TEST_F(WinDownloaderTest, ThreeFailedAttemptsGiveOneFailAndARestartFromTheCallba
     server_.setCues({demo_server::answerStatus(503).requests(0, 3)});
     std::unique_ptr<CWinDownloader> downloader;
     // The window's reinstall: a new start from inside the failed run's own report.
-    recorder_.onEvent = [&](const Event& event) {
+    recorder_.setHook([&](const Event& event) {
         if (event.code == DL_CODE_FAIL) {
             downloader->StartDownload();
         }
-    };
+    });
     downloader = std::make_unique<CWinDownloader>(
         recorder_.callback(), wide(server_.url(filePath_)), folder_.wideFile("package.exe"));
     const auto begin = std::chrono::steady_clock::now();

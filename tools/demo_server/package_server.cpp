@@ -319,6 +319,16 @@ std::vector<Request> PackageServer::requests() const {
     return requests_;
 }
 
+std::vector<Request> PackageServer::requests(const std::string& method) const {
+    std::vector<Request> matching;
+    for (Request& request : requests()) {
+        if (request.method == method) {
+            matching.push_back(std::move(request));
+        }
+    }
+    return matching;
+}
+
 void PackageServer::log(const httplib::Request& request, int status) {
     const std::lock_guard lock(mutex_);
     requests_.push_back(

@@ -132,6 +132,8 @@ public:
     void setCues(std::vector<Cue> cues);
 
     std::vector<Request> requests() const;
+    // The requests with `method` ("GET", "HEAD"), in arrival order.
+    std::vector<Request> requests(const std::string& method) const;
 
     // Served files, shared with the responses that are still sending them.
     struct File;
