@@ -7,8 +7,10 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,43 +38,10 @@ constexpr std::string_view kHexDigits = "0123456789abcdef";
 constexpr unsigned kNibbleBits = 4;
 constexpr unsigned kNibbleMask = 0xF;
 
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    bool reset() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || close(fd) == 0;
-    }
-
-private:
-    int fd_;
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
 };
-
-// Removes the temporary file of a write that did not reach its rename.
-class TempFileGuard {
-public:
-    explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
-    ~TempFileGuard() {
-        if (!committed_) {
-            unlink(path_.c_str());
-        }
-    }
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-
-    void commit() { committed_ = true; }
-
-private:
-    std::string path_;
-    bool committed_ = false;
-};
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 struct StoredValue {
     std::wstring key;
@@ -225,34 +194,29 @@ bool ensureFolder(const std::string& folder) {
     return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool writeFileAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // Written beside the store (same file system, so the rename is atomic) and synced first, so a
-// reader or a crash sees either the old store or the new one.
+// reader or a crash sees either the old store or the new one. A failure removes the temporary file
+// and leaves the old store as it was.
 bool replaceStore(const std::string& path, const Store& store) {
     std::string tempPath = path + std::string(kTempSuffix);
-    const UniqueFd fd(mkostemp(tempPath.data(), O_CLOEXEC));
-    if (!fd) {
+    const int fd = mkostemp(tempPath.data(), O_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
-    TempFileGuard guard(tempPath);
-    if (fchmod(fd.get(), kPrivateFileMode) != 0 || !writeFileAll(fd.get(), serialiseStore(store)) ||
-        fsync(fd.get()) != 0 || rename(tempPath.c_str(), path.c_str()) != 0) {
+    const std::string text = serialiseStore(store);
+    bool written = false;
+    if (UniqueFile file{fdopen(fd, "w")}) {
+        written = fchmod(fd, kPrivateFileMode) == 0 &&
+                  std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&
+                  std::fflush(file.get()) == 0 && fsync(fd) == 0 &&
+                  std::fclose(file.release()) == 0;
+    } else {
+        close(fd);
+    }
+    if (!written || rename(tempPath.c_str(), path.c_str()) != 0) {
+        unlink(tempPath.c_str());
         return false;
     }
-    guard.commit();
     return true;
 }
 
@@ -290,14 +254,19 @@ bool writeRegistryValue(std::wstring_view key, std::wstring_view name, std::uint
     }
     const std::string storePath = nativePath(path);
     const std::string lockPath = storePath + std::string(kLockSuffix);
-    // O_CLOEXEC: a program we launch while holding the lock must not keep it.
-    const UniqueFd lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivateFileMode));
+    // Close-on-exec: a program we launch while holding the lock must not keep it. Private: any
+    // process that can open the file can take the lock and hold our writers up.
+    const int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivateFileMode);
+    const UniqueFile lock(lockFd < 0 ? nullptr : fdopen(lockFd, "r+"));
     if (!lock) {
+        if (lockFd >= 0) {
+            close(lockFd);
+        }
         return false;
     }
     int locked = -1;
     do {
-        locked = flock(lock.get(), LOCK_EX);
+        locked = flock(fileno(lock.get()), LOCK_EX);
     } while (locked != 0 && errno == EINTR);
     if (locked != 0) {
         return false;
