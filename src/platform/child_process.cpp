@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <memory>
 #include <utility>
 
 #include "platform/path.h"
@@ -32,39 +31,22 @@ bool isBlank(wchar_t c) {
     return kBlanks.find(c) != std::wstring_view::npos;
 }
 
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
-
+// Closes the ends that were not handed over, on every path out of the spawn.
 struct Pipe {
-    UniqueFd readEnd;
-    UniqueFd writeEnd;
+    int ends[2] = {-1, -1};
 
-    bool open() {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) {
-            return false;
+    ~Pipe() {
+        for (const int fd : ends) {
+            if (fd >= 0) {
+                close(fd);
+            }
         }
-        readEnd.reset(fds[0]);
-        writeEnd.reset(fds[1]);
-        return true;
     }
+    bool open() { return pipe2(ends, O_CLOEXEC) == 0; }
+    int readEnd() const { return ends[0]; }
+    int writeEnd() const { return ends[1]; }
+    int takeReadEnd() { return std::exchange(ends[0], -1); }
+    int takeWriteEnd() { return std::exchange(ends[1], -1); }
 };
 
 struct FileActions {
@@ -197,9 +179,8 @@ std::optional<SpawnedChild> SpawnedChild::spawn(std::wstring_view commandLine) {
     FileActions files;
     // dup2 clears close-on-exec on the copies; every other descriptor of ours stays behind, the
     // named mutex and the other run's pipes included.
-    if (posix_spawn_file_actions_adddup2(&files.actions, input.readEnd.get(), STDIN_FILENO) != 0 ||
-        posix_spawn_file_actions_adddup2(&files.actions, output.writeEnd.get(), STDOUT_FILENO) !=
-            0 ||
+    if (posix_spawn_file_actions_adddup2(&files.actions, input.readEnd(), STDIN_FILENO) != 0 ||
+        posix_spawn_file_actions_adddup2(&files.actions, output.writeEnd(), STDOUT_FILENO) != 0 ||
         posix_spawn_file_actions_addopen(&files.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0) !=
             0 ||
         posix_spawn_file_actions_addclosefrom_np(&files.actions, STDERR_FILENO + 1) != 0) {
@@ -228,7 +209,7 @@ std::optional<SpawnedChild> SpawnedChild::spawn(std::wstring_view commandLine) {
                     environ) != 0) {
         return std::nullopt;
     }
-    return SpawnedChild(pid, output.readEnd.release(), input.writeEnd.release());
+    return SpawnedChild(pid, output.takeReadEnd(), input.takeWriteEnd());
 }
 
 SpawnedChild::SpawnedChild(SpawnedChild&& other) noexcept
