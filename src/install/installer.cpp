@@ -12,6 +12,11 @@ const wchar_t* boolText(bool value) {
     return value ? L"true" : L"false";
 }
 
+std::wstring quotedPath(const std::wstring& path) {
+    const bool quoted = path.size() >= 2 && path.front() == L'"' && path.back() == L'"';
+    return quoted ? path : L"\"" + path + L"\"";
+}
+
 }  // namespace
 
 std::wstring buildInstallCommandLine(const std::wstring& quotedPackagePath,
@@ -40,7 +45,7 @@ std::wstring buildInstallCommandLine(const std::wstring& quotedPackagePath,
 CInstaller::CInstaller(PipelineCallback callback, const std::wstring& packagePath,
                        std::wstring installFolder)
     : callback_(std::move(callback)),
-      packagePath_(L"\"" + packagePath + L"\""),
+      packagePath_(quotedPath(packagePath)),
       installFolder_(std::move(installFolder)) {}
 
 CInstaller::~CInstaller() {

@@ -28,7 +28,8 @@ std::wstring buildInstallCommandLine(const std::wstring& quotedPackagePath,
 // callback, on that worker. Built once per pipeline and started again for a new run.
 class CInstaller {
 public:
-    // The package path is given as it is; the runner quotes it.
+    // The package path may come enclosed in double quotes, as it stands on the command line;
+    // a bare path is quoted here.
     CInstaller(PipelineCallback callback, const std::wstring& packagePath,
                std::wstring installFolder);
     // Waits for a run in progress to end.

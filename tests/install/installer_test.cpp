@@ -108,6 +108,15 @@ TEST(CInstaller, ReportsWhatThePackageSays) {
     }
 }
 
+TEST(CInstaller, TakesThePackagePathQuotedOrBare) {
+    const std::vector<Event> expected{kStart,
+                                      kFirstProgress,
+                                      {IST_CODE_PROGRESS, 0.25, L""},
+                                      {IST_CODE_FAIL, 0.0, L"安装包安装失败"}};
+    EXPECT_EQ(runPackage(L"\"" + packageFixture("fail.sh") + L"\""), expected);
+    EXPECT_EQ(runPackage(packageFixture("fail.sh")), expected);
+}
+
 TEST(CInstaller, PassesTheFolderAsTheLastArgumentBlanksIncluded) {
     const std::vector<Event> events = runPackage(packageFixture("echo_arguments.sh"),
                                                  L"/home/a b/My App", {true, false, true, true});
