@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
@@ -33,6 +35,7 @@ namespace fs = std::filesystem;
 constexpr mode_t kPermissionBits = 07777;
 constexpr mode_t kPrivateMode = 0700;
 constexpr std::size_t kMaxPathUnits = 260;
+constexpr int kSkipExitCode = 77;
 
 std::wstring wide(const std::string& text) {
     return fs::path(text).wstring();
@@ -223,6 +226,38 @@ TEST(AccountsTest, OtherEffectiveUserIsNoAdministrator) {
     });
     EXPECT_EQ(run.exitCode(), 0);
     EXPECT_EQ(run.output, "0");
+}
+
+TEST(AccountsTest, MemberOfAnAdministratorGroupIsAdministrator) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to mount a group file";
+    }
+    const TempFolder folder;
+    const test_support::ChildRun run = runInChild([&folder](int out) {
+        // A private mount namespace, so the planted group file is seen by this child alone.
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            return kSkipExitCode;
+        }
+        std::string groups = "root:x:0:\n";
+        for (const char* admin : {"sudo", "wheel", "admin"}) {
+            // Only the member of the last one may pass: every group name has to be asked.
+            groups += std::string(admin) + ":x:" + std::to_string(60000 + groups.size()) +
+                      (std::string(admin) == "admin" ? ":nobody\n" : ":\n");
+        }
+        const std::string file = folder.write("group", groups);
+        if (mount(file.c_str(), "/etc/group", nullptr, MS_BIND, nullptr) != 0) {
+            return kSkipExitCode;
+        }
+        const std::string answer = std::to_string(Utils::IsAdminUser(L"nobody")) +
+                                   std::to_string(Utils::IsAdminUser(L"daemon"));
+        return write(out, answer.data(), answer.size()) == 2 ? 0 : 1;
+    });
+    if (run.exitCode() == kSkipExitCode) {
+        GTEST_SKIP() << "needs a private mount namespace";
+    }
+    EXPECT_EQ(run.exitCode(), 0);
+    EXPECT_EQ(run.output, "10");
 }
 
 TEST(AccountsTest, ConsoleUserComesFromSudoThenPkexecThenTheRealUser) {
