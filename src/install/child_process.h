@@ -8,6 +8,11 @@
 #include "platform/child_process.h"
 
 // A package or uninstaller started hidden, its standard output read by the runner that owns it.
+// How a flag travels on a package's or uninstaller's command line: "true" or "false".
+inline const wchar_t* commandLineFlag(bool value) {
+    return value ? L"true" : L"false";
+}
+
 class ChildProcess {
 public:
     // Command lines are held in a buffer of this many UTF-16 units, the terminator included.

@@ -8,10 +8,6 @@
 
 namespace {
 
-const wchar_t* boolText(bool value) {
-    return value ? L"true" : L"false";
-}
-
 std::wstring quotedPath(const std::wstring& path) {
     const bool quoted = path.size() >= 2 && path.front() == L'"' && path.back() == L'"';
     return quoted ? path : L"\"" + path + L"\"";
@@ -25,13 +21,13 @@ std::wstring buildInstallCommandLine(const std::wstring& quotedPackagePath,
     std::wstring line = quotedPackagePath;
     line += L" /S -console=show -version=1.0.0";
     line += L" -adminact=";
-    line += boolText(flags.consoleAdmin);
+    line += commandLineFlag(flags.consoleAdmin);
     line += L" -authorizationact=";
-    line += boolText(flags.elevated);
+    line += commandLineFlag(flags.elevated);
     line += L" -dsc=";
-    line += boolText(flags.desktopShortcut);
+    line += commandLineFlag(flags.desktopShortcut);
     line += L" -ssc=";
-    line += boolText(flags.quickLaunch);
+    line += commandLineFlag(flags.quickLaunch);
     if (!instCmd.empty()) {
         line += L" " + instCmd;
     }

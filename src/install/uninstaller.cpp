@@ -7,18 +7,11 @@
 #include "utils/exception.h"
 #include "utils/system_probes.h"
 
-namespace {
-
-const wchar_t* boolText(bool value) {
-    return value ? L"true" : L"false";
-}
-
-}  // namespace
-
 std::wstring buildUninstallCommandLine(const std::wstring& uninstallerPath, bool consoleAdmin,
                                        bool elevated, const std::wstring& oldInstallFolder) {
-    return L"\"" + uninstallerPath + L"\" /S -adminact=" + boolText(consoleAdmin) +
-           L" -authorizationact=" + boolText(elevated) + L" -console=show _?=" + oldInstallFolder;
+    return L"\"" + uninstallerPath + L"\" /S -adminact=" + commandLineFlag(consoleAdmin) +
+           L" -authorizationact=" + commandLineFlag(elevated) + L" -console=show _?=" +
+           oldInstallFolder;
 }
 
 CUninstaller::CUninstaller(PipelineCallback callback, std::wstring uninstallerPath,
