@@ -5,7 +5,6 @@
 #include "download/curl_downloader.h"
 #include "download/mt_curl_downloader.h"
 #include "download/win_downloader.h"
-#include "utils/log.h"
 
 namespace {
 
@@ -17,7 +16,6 @@ constexpr std::int32_t kDownloadTypeMultiPart = 3;
 std::unique_ptr<CDownloader> createDownloader(std::int32_t downloadType, PipelineCallback callback,
                                               const std::wstring& url,
                                               const std::wstring& packagePath) {
-    Utils::Log({L"CDownloadInstaller::Start"}, L"DL_TYPE=%d\r\n", downloadType);
     switch (downloadType) {
         case kDownloadTypeSystem:
             return std::make_unique<CWinDownloader>(std::move(callback), url, packagePath);

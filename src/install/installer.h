@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "download/downloader.h"
 #include "install/child_process.h"
@@ -37,7 +38,8 @@ public:
     CInstaller(const CInstaller&) = delete;
     CInstaller& operator=(const CInstaller&) = delete;
 
-    // Takes effect with the next Start().
+    // Both take effect with the next Start().
+    void SetInstallFolder(std::wstring installFolder) { installFolder_ = std::move(installFolder); }
     void SetFlags(const InstallFlags& flags) { flags_ = flags; }
 
     // Waits for the previous run of this runner to end, then starts a new one and returns.

@@ -71,6 +71,12 @@ public:
             return countOf([&](const Event& event) { return event.code == code; }) >= count;
         });
     }
+    // Waits until `count` reports for which `matches` holds arrived.
+    template <typename Matches>
+    bool waitForMatching(Matches matches, std::size_t count = 1,
+                         std::chrono::milliseconds timeout = kPipelineTimeoutSec) {
+        return waitUntil(timeout, [&] { return countOf(matches) >= count; });
+    }
     // Waits until `count` final reports (success or failure) arrived.
     bool waitForFinal(std::size_t count = 1,
                       std::chrono::milliseconds timeout = kPipelineTimeoutSec) {
