@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "demo_server/package_server.h"
@@ -77,6 +79,18 @@ public:
         return all.empty() ? 0 : all.front().code;
     }
 };
+
+bool waitUntilRemoved(const fs::path& path) {
+    constexpr auto kPollMs = std::chrono::milliseconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + test_support::kPipelineTimeoutSec;
+    while (fs::exists(path)) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(kPollMs);
+    }
+    return true;
+}
 
 // The pipeline as the main window drives it, against a loopback package server, with the
 // installer's temporary folder inside the test's own folder (its path has a blank).
@@ -261,6 +275,8 @@ TEST_F(Pipeline, ARetryReusesTheWorkersAndRemovesTheEarlierPackage) {
         pipeline.Start();
         ASSERT_TRUE(owner.waitForEnd(1));
         EXPECT_EQ(owner.milestones().back(), kInstalled);
+        // A user retries long after the clean-up that follows the final event; so does the test.
+        ASSERT_TRUE(waitUntilRemoved(packagePath()));
 
         firstAttempt = owner.events().size();
         pipeline.SetParams(url(), L"", otherFolder.wstring(), false, false, false, true);
