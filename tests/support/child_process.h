@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace test_support {
 
@@ -69,6 +70,22 @@ inline ChildRun runInChild(const std::function<int(int out)>& body) {
     } while (reaped < 0 && errno == EINTR);
     EXPECT_EQ(reaped, child) << "waitpid: " << strerror(errno);
     return run;
+}
+
+// Runs a program with its standard output and standard error on one pipe.
+inline ChildRun runProgram(const std::string& program,
+                           const std::vector<std::string>& arguments = {}) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    return runInChild([&](int out) {
+        dup2(out, STDOUT_FILENO);
+        dup2(out, STDERR_FILENO);
+        execv(argv[0], argv.data());
+        return 127;
+    });
 }
 
 }  // namespace test_support

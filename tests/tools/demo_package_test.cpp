@@ -23,27 +23,13 @@ namespace fs = std::filesystem;
 using test_support::ChildRun;
 using test_support::Event;
 using test_support::PipelineRecorder;
+using test_support::runProgram;
 using test_support::TempFolder;
 
 constexpr char kDemoPackage[] = BRIVANO_DEMO_PACKAGE_PATH;
 // From this size on the multi-part downloader fetches a package in two parts.
 constexpr std::uintmax_t kMinPackageBytes = 21ull << 20;
 constexpr char kPackageName[] = "__Package_BrivanoPhotoEditor.exe";
-
-// Runs a program with standard output and standard error on one pipe.
-ChildRun runProgram(const std::string& program, const std::vector<std::string>& arguments = {}) {
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    return test_support::runInChild([&](int out) {
-        dup2(out, STDOUT_FILENO);
-        dup2(out, STDERR_FILENO);
-        execv(argv[0], argv.data());
-        return 127;
-    });
-}
 
 std::string writePackage(const TempFolder& temp, const std::string& name = kPackageName) {
     const std::string path = temp.file(name);
