@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <grp.h>
 #include <pwd.h>
+#include <systemd/sd-login.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +22,7 @@ constexpr std::size_t kEntryBufferBytes = 1024;
 constexpr std::size_t kMaxEntryBufferBytes = 1 << 20;
 constexpr int kInitialGroupCount = 64;
 constexpr std::array<const char*, 3> kAdministratorGroups = {"sudo", "wheel", "admin"};
+constexpr const char* kConsoleSeat = "seat0";
 
 struct Account {
     uid_t uid = 0;
@@ -100,6 +102,25 @@ std::optional<std::wstring> nameOf(uid_t uid) {
     return widePath(account->name);
 }
 
+struct FreeDeleter {
+    void operator()(char* text) const { std::free(text); }
+};
+using SdString = std::unique_ptr<char, FreeDeleter>;
+
+// The user of the session in front of the local console, as logind tells it. Nothing on a machine
+// without logind, without a console seat or with nobody logged in there (containers, CI, ssh-only
+// servers), so the caller can go on guessing.
+std::optional<std::wstring> loginManagerConsoleUser() {
+    char* rawSession = nullptr;
+    uid_t uid = 0;
+    const int result = sd_seat_get_active(kConsoleSeat, &rawSession, &uid);
+    const SdString session(rawSession);
+    if (result < 0 || !session) {
+        return std::nullopt;
+    }
+    return nameOf(uid);
+}
+
 }  // namespace
 
 bool runsAsAdministrator() {
@@ -126,6 +147,9 @@ bool isAdministratorAccount(std::wstring_view userName) {
 }
 
 std::optional<std::wstring> consoleUserName() {
+    if (std::optional<std::wstring> seatUser = loginManagerConsoleUser()) {
+        return seatUser;
+    }
     if (std::optional<std::wstring> sudoUser = getEnv("SUDO_USER");
         sudoUser && !sudoUser->empty()) {
         return sudoUser;

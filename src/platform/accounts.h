@@ -14,9 +14,9 @@ bool runsAsAdministrator();
 // wheel, admin). False for an unknown account.
 bool isAdministratorAccount(std::wstring_view userName);
 
-// The person at the machine, as far as the process can tell without the login manager: the user
-// who called sudo, else the user who called pkexec, else the real user. Empty when no name can
-// be found.
+// The person at the machine: the user of the active session on the console seat as the login
+// manager (logind) reports it; where it reports none, the user who called sudo, else the user
+// who called pkexec, else the real user. Empty when no name can be found.
 std::optional<std::wstring> consoleUserName();
 
 }  // namespace platform
