@@ -9,6 +9,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/file_handles.h"
 #include "platform/path.h"
 
 namespace platform {
@@ -32,6 +33,7 @@ bool copyProgramFile(std::wstring_view source, std::wstring_view target) {
         return false;
     }
     close(fd);
+    TempFileGuard guard(tempPath);
     namespace fs = std::filesystem;
     std::error_code error;
     fs::copy_file(nativePath(source), tempPath, fs::copy_options::overwrite_existing, error);
@@ -39,9 +41,9 @@ bool copyProgramFile(std::wstring_view source, std::wstring_view target) {
         fs::permissions(tempPath, kProgramPermissions, error);
     }
     if (error || std::rename(tempPath.c_str(), targetPath.c_str()) != 0) {
-        std::remove(tempPath.c_str());
         return false;
     }
+    guard.commit();
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_handles.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
 
@@ -34,45 +35,6 @@ constexpr mode_t kFallbackUmask = 022;
 constexpr mode_t kPermissionBits = 07777;
 constexpr std::size_t kReadChunkBytes = 8192;
 constexpr std::uint64_t kMaxUint32 = std::numeric_limits<std::uint32_t>::max();
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Closes now, for the callers that must know whether the close succeeded.
-    bool reset() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-// Removes the temporary file of a failed write, whatever step it failed at.
-class TempFileGuard {
-public:
-    explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
-    ~TempFileGuard() {
-        if (!committed_) {
-            unlink(path_.c_str());
-        }
-    }
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-
-    void commit() { committed_ = true; }
-
-private:
-    std::string path_;
-    bool committed_ = false;
-};
 
 struct CFree {
     void operator()(char* text) const { std::free(text); }

@@ -11,8 +11,13 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/file_handles.h"
+
 namespace demo_package {
 namespace {
+
+using platform::TempFileGuard;
+using platform::UniqueFd;
 
 // The last bytes of every file we write; a file that does not end with them is not one of ours.
 constexpr std::string_view kMagic = "BrvDemo1";
@@ -23,47 +28,6 @@ constexpr std::size_t kWriteBlockBytes = 1 << 20;
 constexpr std::uint64_t kFillerSeed = 0x62726976616e6f31;
 constexpr mode_t kProgramMode = 0755;
 constexpr char kOwnExecutable[] = "/proc/self/exe";
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    // Closes now, so that a write the kernel could only report at close is not lost.
-    bool closeChecked() {
-        const int fd = fd_;
-        fd_ = -1;
-        return close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-// Removes the temporary file on every path except the one that renamed it into place.
-class TempFileGuard {
-public:
-    explicit TempFileGuard(std::string path) : path_(std::move(path)) {}
-    ~TempFileGuard() {
-        if (!path_.empty()) {
-            unlink(path_.c_str());
-        }
-    }
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-
-    void release() { path_.clear(); }
-
-private:
-    std::string path_;
-};
 
 struct Trailer {
     std::uint64_t imageBytes;
@@ -241,11 +205,11 @@ std::error_code writeProgramFile(const std::string& path, std::string_view image
     }
     const std::string trailer = trailerFor(role, image.size());
     if (!writeAll(file.get(), trailer.data(), trailer.size()) ||
-        fchmod(file.get(), kProgramMode) != 0 || !file.closeChecked() ||
+        fchmod(file.get(), kProgramMode) != 0 || !file.reset() ||
         rename(temp.c_str(), path.c_str()) != 0) {
         return lastError();
     }
-    guard.release();
+    guard.commit();
     return {};
 }
 
