@@ -1,0 +1,14 @@
+#pragma once
+
+#include "toolkit/container.h"
+
+namespace SkinUI {
+
+class HorizontalLayout : public Container {
+public:
+    std::wstring_view className() const override { return L"HorizontalLayout"; }
+    Control* getInterface(std::wstring_view className) override;
+    void arrange(const Rect& rect) override;
+};
+
+}  // namespace SkinUI
