@@ -11,7 +11,7 @@ constexpr std::uint32_t kInkMuted = 0xFF606178;  // secondary text, as customeBt
 constexpr std::uint32_t kWhite = 0xFFFFFFFF;
 constexpr std::uint32_t kTipBubble = 0xF02F3350;
 constexpr std::uint32_t kFrameLine = 0xFFD3D8EA;
-constexpr std::uint32_t kTrack = 0xFFE3E7F6;
+constexpr std::uint32_t kTrack = 0xFFDCE1F4;
 constexpr std::uint32_t kCloseHot = 0xFFF0575B;
 constexpr std::uint32_t kClosePushed = 0xFFD4403F;
 constexpr std::uint32_t kWarning = 0xFFFFA940;
@@ -89,8 +89,8 @@ void drawBackground(Canvas& canvas) {
     cairo_set_source(cr, base.get());
     cairo_paint(cr);
 
-    glow(cr, w * 0.95, -h * 0.05, h * 0.62, 0x2A8E9BFF);
-    glow(cr, w * 0.02, h * 1.02, h * 0.55, 0x226A7BFF);
+    glow(cr, w * 0.95, -h * 0.05, h * 0.62, 0x388E9BFF);
+    glow(cr, w * 0.02, h * 1.02, h * 0.55, 0x2C6A7BFF);
     glow(cr, w * 0.55, h * 0.38, h * 0.45, 0x40FFFFFF);
 
     // Two faint rings in the top corner and two gentle waves along the bottom edge: enough shape
@@ -139,13 +139,17 @@ void drawEmblem(cairo_t* cr, double x, double y, double size) {
     cairo_fill(cr);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     cairo_set_line_width(cr, 0.05);
-    setColor(cr, kWhite, 0.72);
+    // The far hill is translucent as a whole; filling and stroking it straight at that alpha
+    // would leave a brighter seam where stroke and fill overlap.
+    cairo_push_group(cr);
     cairo_move_to(cr, 0.44, 0.76);
     cairo_line_to(cr, 0.63, 0.52);
     cairo_line_to(cr, 0.82, 0.76);
     cairo_close_path(cr);
     cairo_fill_preserve(cr);
     cairo_stroke(cr);
+    cairo_pop_group_to_source(cr);
+    cairo_paint_with_alpha(cr, 0.6);
     setColor(cr, kWhite);
     cairo_move_to(cr, 0.18, 0.76);
     cairo_line_to(cr, 0.41, 0.42);
@@ -395,13 +399,13 @@ void drawInstallingFrame(Canvas& canvas, int frame, int frameCount) {
     const double c = canvas.width() / 2.0;
     const double phase = static_cast<double>(frame) / frameCount;
 
-    glow(cr, c, c + 3, c * 0.92, 0x266A7BFF);
+    glow(cr, c, c + 3, c * 0.95, 0x306A7BFF);
     setColor(cr, kWhite, 0.92);
     cairo_arc(cr, c, c, c * 0.80, 0, 2 * M_PI);
     cairo_fill(cr);
 
     const double ringR = c * 0.66;
-    const double ringW = c * 0.08;
+    const double ringW = c * 0.1;
     setColor(cr, kAccent, 0.12);
     cairo_set_line_width(cr, ringW);
     cairo_arc(cr, c, c, ringR, 0, 2 * M_PI);
