@@ -22,6 +22,9 @@ namespace fs = std::filesystem;
 const fs::path kSkinDir = BRIVANO_SKIN_DIR;
 
 constexpr int kAnimationFrames = 24;
+// 7-Zip shrinks the dictionary to fit the data: with less than this unpacked, the skin archive
+// would be built with a 512 KiB dictionary instead of its 768 KiB one.
+constexpr std::uintmax_t kMinUnpackedBytes = 512 * 1024 + 1;
 
 struct ImageSize {
     std::string name;
@@ -165,11 +168,14 @@ TEST(SkinSources, HoldsExactlyTheLayoutsAndImagesWithTheirPixelSizes) {
 
     std::set<std::string> found;
     std::set<std::string> folders;
+    std::uintmax_t unpackedBytes = 0;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(kSkinDir)) {
         const std::string relative = fs::relative(entry.path(), kSkinDir).generic_string();
         (entry.is_directory() ? folders : found).insert(relative);
+        unpackedBytes += entry.is_regular_file() ? entry.file_size() : 0;
     }
     EXPECT_EQ(found, expected);
+    EXPECT_GE(unpackedBytes, kMinUnpackedBytes);
     EXPECT_EQ(folders,
               (std::set<std::string>{"res", "res/common", "res/mainWnd",
                                      "res/mainWnd/installBtnAnimate", "res/MessageBoxWnd"}));

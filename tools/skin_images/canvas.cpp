@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <system_error>
 
 namespace skin_images {
@@ -11,6 +12,9 @@ namespace {
 // The typeface the installer's font alias resolves to, so that the images and the text the
 // toolkit draws beside them share one look.
 constexpr char kFontFamily[] = "WenQuanYi Micro Hei";
+
+// Of this many pixels the dither darkens one and lightens one.
+constexpr std::uint32_t kDitherSlots = 12;
 
 struct LayoutDeleter {
     void operator()(PangoLayout* layout) const { g_object_unref(layout); }
@@ -23,6 +27,17 @@ struct FontDescriptionDeleter {
 struct FontOptionsDeleter {
     void operator()(cairo_font_options_t* options) const { cairo_font_options_destroy(options); }
 };
+
+// A well-mixed 32-bit value of a pixel position (the finaliser of a common 32-bit hash).
+std::uint32_t positionHash(std::uint32_t x, std::uint32_t y) {
+    std::uint32_t h = x * 0x9E3779B1u ^ (y + 0x7F4A7C15u) * 0x85EBCA77u;
+    h ^= h >> 16;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 13;
+    h *= 0xC2B2AE35u;
+    h ^= h >> 16;
+    return h;
+}
 
 double channel(std::uint32_t argb, int shift) {
     return ((argb >> shift) & 0xFF) / 255.0;
@@ -58,6 +73,27 @@ Canvas::Canvas(int widthPx, int heightPx)
       height_(heightPx),
       surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, widthPx, heightPx)),
       cr_(cairo_create(surface_.get())) {}
+
+void Canvas::ditherOpaque() {
+    cairo_surface_flush(surface_.get());
+    unsigned char* data = cairo_image_surface_get_data(surface_.get());
+    const int stride = cairo_image_surface_get_stride(surface_.get());
+    for (int y = 0; y < height_; ++y) {
+        auto* row =
+            reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        for (int x = 0; x < width_; ++x) {
+            const std::uint32_t slot = positionHash(x, y) % kDitherSlots;
+            const int offset = slot == 0 ? -1 : slot == 1 ? 1 : 0;
+            std::uint32_t pixel = row[x] & 0xFF000000u;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const int value = static_cast<int>((row[x] >> shift) & 0xFF) + offset;
+                pixel |= static_cast<std::uint32_t>(std::clamp(value, 0, 255)) << shift;
+            }
+            row[x] = pixel;
+        }
+    }
+    cairo_surface_mark_dirty(surface_.get());
+}
 
 bool Canvas::writePng(const std::filesystem::path& file) const {
     std::error_code error;

@@ -34,6 +34,12 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
 
+    // Lightens or darkens one pixel in six by one level, at fixed pseudo-random places: a soft
+    // gradient over a few hundred pixels steps through only a dozen levels per channel and would
+    // show bands without it. For opaque canvases; the places depend on the pixel position only,
+    // so the output stays the same from run to run.
+    void ditherOpaque();
+
     // False when the folder cannot be made or the PNG cannot be written.
     bool writePng(const std::filesystem::path& file) const;
 

@@ -117,6 +117,7 @@ void drawBackground(Canvas& canvas) {
     cairo_line_to(cr, 0, h);
     cairo_close_path(cr);
     cairo_fill(cr);
+    canvas.ditherOpaque();
 }
 
 void drawEmblem(cairo_t* cr, double x, double y, double size) {
