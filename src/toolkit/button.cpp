@@ -97,9 +97,9 @@ void Button::activate() {
 }
 
 void Button::paintBkColor(PaintContext& context) {
-    if (pushed_ && (pushedBkColor_ >> 24) != 0) {
+    if (looksPushed() && (pushedBkColor_ >> 24) != 0) {
         fillRounded(context, pushedBkColor_);
-    } else if ((hot_ || pushed_) && (hotBkColor_ >> 24) != 0) {
+    } else if (hot_ && (hotBkColor_ >> 24) != 0) {
         fillRounded(context, hotBkColor_);
     } else {
         Label::paintBkColor(context);
@@ -109,9 +109,9 @@ void Button::paintBkColor(PaintContext& context) {
 void Button::paintStatusImage(PaintContext& context) {
     if (!isEnabled()) {
         drawImageAttribute(context, disabledImage_);
-    } else if (pushed_ && !pushedImage_.empty()) {
+    } else if (looksPushed() && !pushedImage_.empty()) {
         drawImageAttribute(context, pushedImage_);
-    } else if ((hot_ || pushed_) && !hotImage_.empty()) {
+    } else if (hot_ && !hotImage_.empty()) {
         drawImageAttribute(context, hotImage_);
     } else {
         drawImageAttribute(context, normalImage_);
@@ -119,10 +119,10 @@ void Button::paintStatusImage(PaintContext& context) {
 }
 
 Color Button::currentTextColor() const {
-    if (isEnabled() && pushed_ && (pushedTextColor_ >> 24) != 0) {
+    if (isEnabled() && looksPushed() && (pushedTextColor_ >> 24) != 0) {
         return pushedTextColor_;
     }
-    if (isEnabled() && (hot_ || pushed_) && (hotTextColor_ >> 24) != 0) {
+    if (isEnabled() && hot_ && (hotTextColor_ >> 24) != 0) {
         return hotTextColor_;
     }
     return Label::currentTextColor();

@@ -8,6 +8,9 @@ namespace SkinUI {
 // pointer stays on it) and disabled looks, and a "click" when released over it.
 class Button : public Label {
 public:
+    // Captions sit in the middle of a button unless the layout says otherwise.
+    Button() { setAlign(HAlign::Center); }
+
     std::wstring_view className() const override { return L"Button"; }
     Control* getInterface(std::wstring_view className) override;
     bool setAttribute(std::wstring_view name, std::wstring_view value) override;
@@ -30,6 +33,9 @@ protected:
     Color currentTextColor() const override;
 
 private:
+    // Held down but moved off the button: back to the normal look until the pointer returns.
+    bool looksPushed() const { return pushed_ && hot_; }
+
     bool hot_ = false;
     bool pushed_ = false;
     std::wstring normalImage_;

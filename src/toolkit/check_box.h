@@ -8,6 +8,9 @@ namespace SkinUI {
 // by code, raises "selectchanged" once the control belongs to a running window.
 class CheckBox : public Button {
 public:
+    // The text follows the box image, so it starts at the left (after textpadding).
+    CheckBox() { setAlign(HAlign::Left); }
+
     std::wstring_view className() const override { return L"CheckBox"; }
     Control* getInterface(std::wstring_view className) override;
     bool setAttribute(std::wstring_view name, std::wstring_view value) override;

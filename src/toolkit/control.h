@@ -92,6 +92,7 @@ public:
     Color textColor() const { return textColor_; }
     void setTextColor(Color color);
     HAlign align() const { return align_; }
+    void setAlign(HAlign align) { align_ = align; }
     VAlign valign() const { return valign_; }
     const Rect& textPadding() const { return textPadding_; }
 

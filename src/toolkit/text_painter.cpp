@@ -134,3 +134,14 @@ FontResolution resolveFont(std::wstring_view text, const FontSpec& font) {
 }
 
 }  // namespace SkinUI
+
+// Pango starts fontconfig on a thread of its own and fontconfig keeps that configuration until
+// the process ends; neither library is built with sanitizers, so their private handover looks
+// like a race and their process-lifetime caches like leaks. Only those two libraries are exempt.
+extern "C" const char* __tsan_default_suppressions() {
+    return "race:libfontconfig.so.1\nrace:libpangoft2-1.0.so.0\n";
+}
+
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so.1\n";
+}
