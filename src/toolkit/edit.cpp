@@ -21,6 +21,12 @@ void Edit::setTextFromHost(std::wstring text) {
     Label::setText(std::move(text));
 }
 
+void Edit::paintText(PaintContext& context) {
+    if (window() == nullptr || !window()->host().hasNativeEdits()) {
+        Label::paintText(context);
+    }
+}
+
 void Edit::doEvent(const ControlEvent& event) {
     if (!isEnabled()) {
         return;

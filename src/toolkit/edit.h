@@ -18,6 +18,9 @@ public:
     bool takesFocus() const override { return true; }
     std::size_t caret() const { return caret_; }
 
+protected:
+    void paintText(PaintContext& context) override;
+
 private:
     std::size_t caret_ = 0;
 };

@@ -21,6 +21,16 @@ class Window;
 
 enum class MessageIcon { Information, Warning, Error, Question };
 
+// A soft shadow around a window, drawn where the system can show translucent windows.
+// Sharpness and darkness are 0..255 style strengths; the offset moves it against the window.
+struct WindowShadow {
+    int sizePx = 0;
+    int sharpness = 0;
+    int darkness = 0;
+    Point offset;
+    Color color = 0;
+};
+
 // What a window needs from the system it is shown on. The shared half (the posted queue, the
 // window registry, per-control timers) lives here; a host supplies the clock, the native
 // windows, the event loop and the system dialogs. All of it runs on the UI thread except
@@ -43,8 +53,13 @@ public:
     virtual void invalidate(Window& window) = 0;
     virtual void minimize(Window& window) = 0;
     virtual void bringToFront(Window& window) = 0;
+    // Title, icon and shadow are read from the window when it is created and when they change.
+    virtual void windowDecorationChanged(Window&) {}
     // An edit's text or place changed from code; a host with native text entries follows it.
     virtual void editChanged(Window&, Edit&) {}
+    // True when edits are native text entries drawn by the system over the window, so the
+    // toolkit paints only their background.
+    virtual bool hasNativeEdits() const { return false; }
 
     // Dispatches posted messages, timers and input until keepRunning() is false or a quit was
     // posted. Loops nest: a handler may run another loop.

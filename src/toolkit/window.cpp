@@ -128,6 +128,40 @@ int Window::showModal() {
     return result_;
 }
 
+void Window::minimize() {
+    if (alive_) {
+        host_.minimize(*this);
+    }
+}
+
+void Window::bringToFront() {
+    if (alive_) {
+        host_.bringToFront(*this);
+    }
+}
+
+void Window::setTitle(std::wstring title) {
+    title_ = std::move(title);
+    if (alive_) {
+        host_.windowDecorationChanged(*this);
+    }
+}
+
+bool Window::setIcon(const std::vector<std::uint8_t>& png) {
+    icon_ = decodePng(png);
+    if (alive_) {
+        host_.windowDecorationChanged(*this);
+    }
+    return icon_ != nullptr;
+}
+
+void Window::setShadow(std::optional<WindowShadow> shadow) {
+    shadow_ = shadow;
+    if (alive_) {
+        host_.windowDecorationChanged(*this);
+    }
+}
+
 void Window::close(int result) {
     postMessage(kCloseMessage, static_cast<std::uintptr_t>(result));
 }
@@ -396,7 +430,7 @@ void Window::notify(const Notification& notification) {
     if (notification.sender->name() == L"closebtn") {
         close(kCloseButtonResult);
     } else if (notification.sender->name() == L"minbtn") {
-        host_.minimize(*this);
+        minimize();
     }
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "toolkit/control.h"
 #include "toolkit/geometry.h"
@@ -60,6 +61,16 @@ public:
     void destroy(int result);
     int result() const { return result_; }
     bool isEnabled() const { return enabled_; }
+    void minimize();
+    void bringToFront();
+
+    const std::wstring& title() const { return title_; }
+    void setTitle(std::wstring title);
+    // PNG bytes; false (and no icon) when they do not decode.
+    bool setIcon(const std::vector<std::uint8_t>& png);
+    const SharedSurface& icon() const { return icon_; }
+    const std::optional<WindowShadow>& shadow() const { return shadow_; }
+    void setShadow(std::optional<WindowShadow> shadow);
 
     Host& host() const { return host_; }
     std::uint64_t id() const { return id_; }
@@ -142,6 +153,9 @@ private:
     int result_ = 0;
     LayoutError layoutError_ = LayoutError::None;
     Point position_;
+    std::wstring title_;
+    SharedSurface icon_;
+    std::optional<WindowShadow> shadow_;
     Size size_;
     Rect caption_;
     Size roundCorner_;

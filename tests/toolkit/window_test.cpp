@@ -93,6 +93,27 @@ TEST(WindowInput, DefaultClickHandlingClosesAndMinimises) {
     EXPECT_FALSE(host.click(window, L"ok"));
 }
 
+TEST(WindowPlacement, CentresOnTheScreenOrOverItsOwnerAndTakesAPngIcon) {
+    HeadlessHost host;
+    host.setScreenSize({1000, 800});
+    RecordingWindow main(host);
+    ASSERT_TRUE(main.createFromXml(kButtons));  // 200 x 100
+    main.centre();
+    EXPECT_EQ(main.position().x, 400);
+    EXPECT_EQ(main.position().y, 350);
+    RecordingWindow prompt(host);
+    ASSERT_TRUE(prompt.createFromXml(R"(<Window size="100,50"><Control/></Window>)", &main));
+    prompt.centre();
+    EXPECT_EQ(prompt.position().x, 450);
+    EXPECT_EQ(prompt.position().y, 375);
+
+    const std::string png = toolkit_test::pngBytes(16, 16, 0xFF6A7BFF);
+    EXPECT_TRUE(main.setIcon({png.begin(), png.end()}));
+    EXPECT_NE(main.icon(), nullptr);
+    EXPECT_FALSE(main.setIcon({png.begin(), png.begin() + 30}));
+    EXPECT_EQ(main.icon(), nullptr);
+}
+
 TEST(WindowTimers, FireInOrderOnTheVirtualClockUntilKilled) {
     HeadlessHost host;
     RecordingWindow window(host);
