@@ -1,6 +1,8 @@
 #include "ui/skin_archive.h"
 
 #include <gtest/gtest.h>
+#include <locale.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -251,6 +253,40 @@ TEST(SkinArchive, EntryThatFailsToExtractEndsDecodingKeepingThoseBefore) {
     const SkinEntry& firstMissing = intact.entries()[partial.entries().size()];
     EXPECT_FALSE(partial.find(firstMissing.name).has_value());
     EXPECT_FALSE(partial.read(firstMissing.index).has_value());
+}
+
+TEST(SkinArchive, ReadsNonAsciiNamesWithoutChangingTheThreadLocale) {
+    // A skin with names outside ASCII, packed by 7-Zip as the build packs the real one.
+    const test_support::TempFolder folder;
+    std::filesystem::create_directories(folder.path() / "skin" / "图片");
+    std::ofstream(folder.path() / "skin" / "图片" / "Ärger.png", std::ios::binary) << "png bytes";
+    std::ofstream(folder.path() / "skin" / "布局.xml", std::ios::binary) << "<Window/>";
+    const std::string archivePath = folder.file("skin.7z");
+    const std::string skinFolder = folder.file("skin");
+    const test_support::ChildRun pack = test_support::runInChild([&](int out) {
+        dup2(out, STDOUT_FILENO);
+        if (chdir(skinFolder.c_str()) != 0) {
+            return 126;
+        }
+        setenv("LC_ALL", "C.UTF-8", 1);
+        execlp("7zz", "7zz", "a", "-t7z", "-m0=lzma2", "-ms=on", "-mhc=on", archivePath.c_str(),
+               "*", static_cast<char*>(nullptr));
+        return 127;
+    });
+    ASSERT_EQ(pack.exitCode(), 0) << pack.output;
+
+    const locale_t before = uselocale(locale_t{});
+    const SkinArchive archive(kSkinArchiveName, fileBytes(archivePath));
+    EXPECT_EQ(uselocale(locale_t{}), before);
+
+    ASSERT_EQ(archive.entries().size(), 2u);
+    const auto image = archive.find(L"图片\\äRGER.PNG");
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(archive.read(image->index),
+              std::vector<std::uint8_t>({'p', 'n', 'g', ' ', 'b', 'y', 't', 'e', 's'}));
+    const auto layout = archive.find(L"布局.xml");
+    ASSERT_TRUE(layout.has_value());
+    EXPECT_EQ(layout->size, 9u);
 }
 
 }  // namespace
