@@ -57,7 +57,8 @@ void Button::setEnabled(bool enabled) {
 }
 
 void Button::doEvent(const ControlEvent& event) {
-    if (!isEnabled()) {
+    if (event.type == ControlEvent::Type::Timer || !isEnabled()) {
+        Label::doEvent(event);
         return;
     }
     switch (event.type) {
@@ -85,6 +86,7 @@ void Button::doEvent(const ControlEvent& event) {
             }
             return;
         default:
+            Label::doEvent(event);
             return;
     }
     invalidate();

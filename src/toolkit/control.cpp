@@ -193,7 +193,11 @@ bool Control::setAttribute(std::wstring_view name, std::wstring_view value) {
     return true;
 }
 
-void Control::doEvent(const ControlEvent&) {}
+void Control::doEvent(const ControlEvent& event) {
+    if (event.type == ControlEvent::Type::Timer && window_ != nullptr) {
+        window_->sendNotify(this, L"timer", event.timerId);
+    }
+}
 
 void Control::paint(PaintContext& context) {
     if (!visible_ || rect_.empty()) {

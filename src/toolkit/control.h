@@ -21,6 +21,7 @@ enum class Key { Escape, Return, Tab, Backspace, Delete, Left, Right, Home, End,
 
 struct ControlEvent {
     enum class Type {
+        Timer,
         MouseEnter,
         MouseLeave,
         ButtonDown,
@@ -36,6 +37,7 @@ struct ControlEvent {
     Point point;
     Key key = Key::Other;
     std::wstring text;
+    std::uint32_t timerId = 0;
 };
 
 // What a control needs while painting: the target, the window's decoded images and its fonts.
@@ -115,6 +117,8 @@ public:
     virtual bool setAttribute(std::wstring_view name, std::wstring_view value);
     // Called once the whole tree is built and attached to its window.
     virtual void init() {}
+    // A control's timers arrive here first; the base turns them into the window's "timer"
+    // notification, so an override that handles its own timer calls the base as well.
     virtual void doEvent(const ControlEvent& event);
     virtual void paint(PaintContext& context);
 

@@ -28,7 +28,8 @@ void Edit::paintText(PaintContext& context) {
 }
 
 void Edit::doEvent(const ControlEvent& event) {
-    if (!isEnabled()) {
+    if (event.type == ControlEvent::Type::Timer || !isEnabled()) {
+        Label::doEvent(event);
         return;
     }
     std::wstring value = text();
@@ -54,6 +55,7 @@ void Edit::doEvent(const ControlEvent& event) {
             }
             break;
         default:
+            Label::doEvent(event);
             return;
     }
     const std::size_t caret = caret_;

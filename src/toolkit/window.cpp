@@ -407,7 +407,9 @@ void Window::dispatchPosted(PostedItem& item) {
 }
 
 void Window::timerFired(Control& control, std::uint32_t id) {
-    sendNotify(&control, L"timer", id);
+    ControlEvent event(ControlEvent::Type::Timer);
+    event.timerId = id;
+    control.doEvent(event);
 }
 
 void Window::controlDestroyed(Control& control) {

@@ -147,6 +147,37 @@ TEST(WindowTimers, FireInOrderOnTheVirtualClockUntilKilled) {
     EXPECT_FALSE(root->setTimer(1, 10));
 }
 
+// A control that animates itself from its own timer, as factory-made controls do.
+class Ticking : public SkinUI::Label {
+public:
+    explicit Ticking(const Log& windowLog) : windowLog_(windowLog) {}
+    void doEvent(const SkinUI::ControlEvent& event) override {
+        Label::doEvent(event);
+        if (event.type == SkinUI::ControlEvent::Type::Timer) {
+            seen.push_back(std::to_wstring(event.timerId) + L" after " +
+                           std::to_wstring(windowLog_.size()));
+        }
+    }
+    Log seen;
+
+private:
+    const Log& windowLog_;
+};
+
+TEST(WindowTimers, ReachTheControlsOwnHandlerWhichRaisesTheNotification) {
+    HeadlessHost host;
+    RecordingWindow window(host);
+    window.factory = [&](std::wstring_view) { return std::make_unique<Ticking>(window.log); };
+    ASSERT_TRUE(window.createFromXml(
+        R"(<Window size="10,10"><VerticalLayout><Ticker name="anim"/></VerticalLayout></Window>)"));
+    auto* anim = dynamic_cast<Ticking*>(window.findControl(L"anim"));
+    ASSERT_NE(anim, nullptr);
+    ASSERT_TRUE(anim->setTimer(2100, 30));
+    host.advanceClock(60);
+    EXPECT_EQ(anim->seen, (Log{L"2100 after 1", L"2100 after 2"}));
+    EXPECT_EQ(window.log, (Log{L"timer anim 2100", L"timer anim 2100"}));
+}
+
 TEST(WindowNotifications, SyncRunsAtOnceAndQueuedRunsInPostingOrder) {
     HeadlessHost host;
     RecordingWindow window(host);
