@@ -170,6 +170,7 @@ gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     cairo_translate(cr, native->margin, native->margin);
     native->window->paint(cr);
     cairo_restore(cr);
+    native->host->windowPainted(*native->window);
     return FALSE;
 }
 

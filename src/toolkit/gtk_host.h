@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -39,6 +40,16 @@ public:
     void showSystemMessage(Window* owner, std::wstring_view text, std::wstring_view caption,
                            MessageIcon icon) override;
 
+    // Called after every paint of a window on screen: how a benchmark sees the first paint.
+    void setPaintObserver(std::function<void(Window&)> observer) {
+        paintObserver_ = std::move(observer);
+    }
+    void windowPainted(Window& window) {
+        if (paintObserver_) {
+            paintObserver_(window);
+        }
+    }
+
     struct NativeWindow;
 
 protected:
@@ -57,6 +68,7 @@ private:
     std::map<std::uint64_t, std::unique_ptr<NativeWindow>> natives_;
     SourcePtr postedSource_;
     SourcePtr timerSource_;
+    std::function<void(Window&)> paintObserver_;
 };
 
 }  // namespace SkinUI

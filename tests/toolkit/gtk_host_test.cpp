@@ -107,6 +107,8 @@ TEST(GtkHostChild, ClickAndTypingReachTheWindowThroughTheDisplay) {
             window.close(kGaveUp);
         }
     };
+    int paints = 0;
+    host->setPaintObserver([&](SkinUI::Window& painted) { paints += &painted == &window; });
     window.setPosition({100, 100});
     root->setTimer(1, 300);
     root->setTimer(2, 50);
@@ -114,6 +116,7 @@ TEST(GtkHostChild, ClickAndTypingReachTheWindowThroughTheDisplay) {
     EXPECT_EQ(window.showModal(), 7);
     EXPECT_EQ(std::count(window.log.begin(), window.log.end(), L"click ok 0"), 1);
     EXPECT_EQ(edit->text(), L"hello");
+    EXPECT_GT(paints, 0);
 }
 
 TEST(GtkHostChild, ModalPromptKeepsHandlingMessagesPostedFromAWorker) {
