@@ -3,12 +3,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "toolkit/control.h"
 #include "ui/frame_sequence.h"
-
-namespace SkinUI {
-class Control;
-}
 
 // The animation shared by the animated label and button: a numbered image name pattern played as
 // the control's background, one frame per tick of the control's timer 2100.
@@ -44,4 +42,39 @@ private:
     bool autostart_ = false;
     std::int32_t spanMs_;
     FrameSequence sequence_;
+};
+
+// A toolkit control (label or button) with the animation: its sequence attributes, its timer
+// ticks and the operations the windows call.
+template <typename Base>
+class AnimatedControl : public Base {
+public:
+    AnimatedControl(bool round, std::int32_t spanMs) : animation_(round, spanMs) {}
+
+    bool setAttribute(std::wstring_view name, std::wstring_view value) override {
+        return animation_.setAttribute(name, value) || Base::setAttribute(name, value);
+    }
+    void init() override {
+        Base::init();
+        animation_.init(*this);
+    }
+    void doEvent(const SkinUI::ControlEvent& event) override {
+        Base::doEvent(event);
+        if (event.type == SkinUI::ControlEvent::Type::Timer) {
+            animation_.tick(*this);
+        }
+    }
+
+    void start() { animation_.start(*this); }
+    void stop() { animation_.stop(*this); }
+
+    const std::wstring& pattern() const { return animation_.pattern(); }
+    void setPattern(std::wstring pattern) { animation_.setPattern(std::move(pattern)); }
+    std::uint32_t count() const { return animation_.count(); }
+    void setCount(std::uint32_t count) { animation_.setCount(count); }
+    std::int32_t span() const { return animation_.span(); }
+    void setSpan(std::int32_t spanMs) { animation_.setSpan(spanMs); }
+
+private:
+    SequenceAnimation animation_;
 };

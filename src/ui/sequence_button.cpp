@@ -2,28 +2,8 @@
 
 namespace SkinUI {
 
-CSequenceButtonUI::~CSequenceButtonUI() {
-    stop();
-}
-
 Control* CSequenceButtonUI::getInterface(std::wstring_view className) {
     return className == kClassName ? this : Button::getInterface(className);
-}
-
-bool CSequenceButtonUI::setAttribute(std::wstring_view name, std::wstring_view value) {
-    return animation_.setAttribute(name, value) || Button::setAttribute(name, value);
-}
-
-void CSequenceButtonUI::init() {
-    Button::init();
-    animation_.init(*this);
-}
-
-void CSequenceButtonUI::doEvent(const ControlEvent& event) {
-    Button::doEvent(event);
-    if (event.type == ControlEvent::Type::Timer) {
-        animation_.tick(*this);
-    }
 }
 
 void CSequenceButtonUI::setPushedTextInset(const Rect& inset) {

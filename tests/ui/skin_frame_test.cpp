@@ -10,25 +10,14 @@
 #include "support/child_process.h"
 #include "toolkit/headless_host.h"
 #include "toolkit/resource_archive.h"
-#include "ui/sequence_control_factory.h"
+#include "ui/installer_frame.h"
 #include "ui/skin_archive.h"
 
 namespace {
 
 using SkinUI::HeadlessHost;
 
-// An installer window as the main window and the prompts make them: the frame plus the factory
-// for the animated controls.
-class Frame : public CSkinFrame {
-public:
-    Frame(SkinUI::Host& host, const std::wstring& layout)
-        : CSkinFrame(host, skinFrameParams(layout)) {}
-
-protected:
-    std::unique_ptr<SkinUI::Control> createControl(std::wstring_view elementName) override {
-        return createSequenceControl(elementName);
-    }
-};
+using Frame = ui_test::InstallerFrame;
 
 TEST(SkinFrame, ParamsNameTheLayoutInTheSkinArchive) {
     const FrameParams params = skinFrameParams(L"MessageBox2Wnd.xml");

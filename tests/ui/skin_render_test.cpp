@@ -14,7 +14,7 @@
 #include "toolkit/label.h"
 #include "toolkit/progress.h"
 #include "toolkit/tab_layout.h"
-#include "ui/sequence_control_factory.h"
+#include "ui/installer_frame.h"
 #include "ui/skin_frame.h"
 
 namespace {
@@ -33,16 +33,7 @@ constexpr double kDifferingShare = 0.005;
 constexpr std::uint32_t kAnimationMs = 240;
 constexpr int kInstallingPercent = 35;
 
-class Frame : public CSkinFrame {
-public:
-    Frame(SkinUI::Host& host, const std::wstring& layout)
-        : CSkinFrame(host, skinFrameParams(layout)) {}
-
-protected:
-    std::unique_ptr<SkinUI::Control> createControl(std::wstring_view elementName) override {
-        return createSequenceControl(elementName);
-    }
-};
+using Frame = ui_test::InstallerFrame;
 
 // What the main window shows on each page: its background, the title bar's page, the buttons of
 // the title bar, and on the installing page some progress.
