@@ -1,8 +1,6 @@
 #include "toolkit/gtk_host.h"
 
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <thread>
 
@@ -10,44 +8,18 @@
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
+#include "support/xdotool.h"
 #include "toolkit/edit.h"
 #include "toolkit/toolkit_fixtures.h"
 
-extern char** environ;
-
 namespace {
 
+using test_support::Xdotool;
 using toolkit_test::RecordingWindow;
 
 constexpr std::uint32_t kGiveUpTimer = 99;
 constexpr std::uint32_t kGiveUpMs = 15000;
 constexpr int kGaveUp = -1;
-
-// Starts xdotool without waiting for it; the window's loop must keep running meanwhile.
-class Xdotool {
-public:
-    explicit Xdotool(const std::vector<std::string>& arguments) {
-        std::vector<char*> argv{const_cast<char*>("xdotool")};
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        if (posix_spawnp(&pid_, "xdotool", nullptr, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-    }
-    ~Xdotool() {
-        if (pid_ > 0) {
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
-    }
-    Xdotool(const Xdotool&) = delete;
-    Xdotool& operator=(const Xdotool&) = delete;
-
-private:
-    pid_t pid_ = -1;
-};
 
 // The real windows need a display: the test runs its *Child cases again in a copy of itself
 // under a private X server.
