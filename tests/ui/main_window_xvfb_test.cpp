@@ -13,8 +13,7 @@
 #include "support/scoped_env.h"
 #include "support/xdotool.h"
 #include "toolkit/gtk_host.h"
-#include "ui/sequence_control_factory.h"
-#include "ui/skin_frame.h"
+#include "ui/installer_frame.h"
 
 namespace {
 
@@ -33,12 +32,10 @@ constexpr std::uint32_t kWorkerFinished = 0x7E9;
 // Where the main window's client area sits on the 1024x768 screen.
 constexpr SkinUI::Point kMainWindowAt{100, 100};
 
-// An installer window as the application makes them (the frame plus the factory for the
-// animated controls) that lets a test see its notifications, messages and keys.
-class InstallerWindow : public CSkinFrame {
+// An installer window that lets a test see its notifications, messages and keys.
+class InstallerWindow : public ui_test::InstallerFrame {
 public:
-    InstallerWindow(SkinUI::Host& host, const std::wstring& layout)
-        : CSkinFrame(host, skinFrameParams(layout)) {}
+    using InstallerFrame::InstallerFrame;
 
     std::function<void(const SkinUI::Notification&)> onNotify;
     std::function<bool(SkinUI::Message&)> onMessage;
@@ -53,21 +50,18 @@ public:
     }
 
 protected:
-    std::unique_ptr<SkinUI::Control> createControl(std::wstring_view elementName) override {
-        return createSequenceControl(elementName);
-    }
     void notify(const SkinUI::Notification& notification) override {
         if (onNotify) {
             onNotify(notification);
         }
-        CSkinFrame::notify(notification);
+        InstallerFrame::notify(notification);
     }
     bool handleMessage(SkinUI::Message& message) override {
-        return (onMessage && onMessage(message)) || CSkinFrame::handleMessage(message);
+        return (onMessage && onMessage(message)) || InstallerFrame::handleMessage(message);
     }
     bool preFilterKey(SkinUI::Key key) override {
         keys.push_back(key);
-        return CSkinFrame::preFilterKey(key);
+        return InstallerFrame::preFilterKey(key);
     }
 };
 
