@@ -6,6 +6,9 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "platform/clock.h"
 #include "platform/path.h"
@@ -261,8 +264,32 @@ void GtkHost::SourceRelease::operator()(GSource* source) const {
     g_source_unref(source);
 }
 
+namespace {
+
+// The toolkit draws with cairo only. Left alone, GDK probes OpenGL while it opens the display,
+// which loads the GL stack and its software renderer: about a third of the time to the first
+// paint. GDK reads the switch only while it starts, so the variable is put back right after:
+// the programs the installer starts (the package, the product) see the environment they would
+// have seen.
+bool initGtkWithoutGl() {
+    constexpr char kGlSwitch[] = "GDK_GL";
+    const char* previous = std::getenv(kGlSwitch);
+    const std::optional<std::string> saved =
+        previous ? std::optional<std::string>(previous) : std::nullopt;
+    setenv(kGlSwitch, "disable", 1);
+    const bool ready = gtk_init_check(nullptr, nullptr);
+    if (saved) {
+        setenv(kGlSwitch, saved->c_str(), 1);
+    } else {
+        unsetenv(kGlSwitch);
+    }
+    return ready;
+}
+
+}  // namespace
+
 std::unique_ptr<GtkHost> GtkHost::create() {
-    if (!gtk_init_check(nullptr, nullptr)) {
+    if (!initGtkWithoutGl()) {
         return nullptr;
     }
     std::setlocale(LC_NUMERIC, "C");
