@@ -293,10 +293,10 @@ std::unique_ptr<GtkHost> GtkHost::create() {
         return nullptr;
     }
     std::setlocale(LC_NUMERIC, "C");
-    return std::unique_ptr<GtkHost>(new GtkHost());
+    return std::make_unique<GtkHost>(Passkey{});
 }
 
-GtkHost::GtkHost() {
+GtkHost::GtkHost(Passkey) {
     GSource* posted = g_source_new(&kPostedFuncs, sizeof(HostSource));
     reinterpret_cast<HostSource*>(posted)->host = this;
     g_source_set_priority(posted, G_PRIORITY_DEFAULT);

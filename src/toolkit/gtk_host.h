@@ -16,7 +16,14 @@ namespace SkinUI {
 // and timers are each drained by one GLib source at the default priority that may recurse, so
 // nested modal loops keep handling them in order.
 class GtkHost : public Host {
+    // Only create() can make one: the display must be open first.
+    class Passkey {
+        friend class GtkHost;
+        explicit Passkey() = default;
+    };
+
 public:
+    explicit GtkHost(Passkey);
     // Nothing when no display can be opened. Leaves LC_NUMERIC at "C": GTK's start-up adopts
     // the user's locale, which would turn decimal points into commas in every number we print.
     static std::unique_ptr<GtkHost> create();
@@ -61,7 +68,6 @@ private:
     };
     using SourcePtr = std::unique_ptr<GSource, SourceRelease>;
 
-    GtkHost();
     NativeWindow* native(const Window& window) const;
     void syncEntries(NativeWindow& native);
 
