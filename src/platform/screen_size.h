@@ -9,9 +9,10 @@ struct ScreenSize {
     int height = 0;
 };
 
-// Uses the display the process already has open; otherwise opens one only when the environment
-// names one ($DISPLAY or $WAYLAND_DISPLAY) and closes it again. 0 x 0 without a display. Call it
-// from the thread that runs the toolkit, if there is one.
+// Uses the display the process already has open; otherwise opens one, only when the environment
+// names one ($DISPLAY or $WAYLAND_DISPLAY), and keeps it as the process's default display for the
+// toolkit. 0 x 0 without a display. Call it from the thread that runs the toolkit, if there is
+// one.
 ScreenSize primaryScreenSize();
 
 }  // namespace platform
