@@ -125,6 +125,40 @@ TEST_F(UsageTrackerImplTest, InitRefusesMissingNamesWithTheirLines) {
     EXPECT_TRUE(collector_.posts().empty());
 }
 
+// The SDK refuses an id longer than 255 bytes, so a stored one keeps it from starting.
+TEST_F(UsageTrackerImplTest, InitReportsAnSdkThatDoesNotStartAndStaysUsable) {
+    const std::string longId(256, 'u');
+    struct Case {
+        const char* name;
+        std::string base;
+        int line;
+    };
+    const Case cases[] = {
+        {"logged in", "DistinctId=" + longId + "\nUserId=" + longId + "\nisLogined=OK\n", 407},
+        {"anonymous", "DistinctId=" + longId + "\nisLogined=NG\n", 415},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::create_directories(std::filesystem::path(localFile("")).parent_path());
+        std::ofstream(localFile("_KOSConfigure.ini"))
+            << "[Base]\nPrimaryDistinctId=p-1\nURL=" << collector_.url() << "\n"
+            << c.base;
+        UsageTrackerImpl tracker(config());
+        try {
+            tracker.init();
+            ADD_FAILURE() << "not refused";
+        } catch (const KoException& e) {
+            EXPECT_STREQ(e.what(), "usage_analytics::Sdk::Init is failed");
+            EXPECT_EQ(e.functionName(), "init");
+            EXPECT_EQ(e.line(), c.line);
+        }
+        EXPECT_FALSE(usage_analytics::Sdk::Exists());
+        EXPECT_NE(tracker.getTrackLogger(), nullptr);
+        tracker.trackClick(named<KoEventClick>("next"), nullptr);
+    }
+    EXPECT_TRUE(collector_.posts().empty());
+}
+
 TEST_F(UsageTrackerImplTest, InitRegistersTheSuperPropertiesAndTheInstallRecord) {
     std::string primaryId;
     {
