@@ -1,6 +1,7 @@
 #include "app/crash_filter.h"
 
 #include "platform/crash_handler.h"
+#include "usage/sdk.h"
 
 namespace {
 
@@ -24,6 +25,10 @@ void crashFilter() {
     if (reports.trackCrash) {
         reports.trackCrash();
     }
+    // The reports only queue their records (the send they ask for runs on a thread the dying
+    // process will not wait for), so the queue goes to the staging file here and the next run
+    // sends it.
+    usage_analytics::Sdk::SaveStaging();
 }
 
 }  // namespace

@@ -10,6 +10,12 @@
 
 namespace usage_analytics {
 
+std::chrono::system_clock::time_point RecordQueue::saveLockDeadline() {
+    // On the system clock the wait is a plain timed lock, which thread checkers understand; a
+    // clock step during these few hundred milliseconds only shortens or stretches one wait.
+    return std::chrono::system_clock::now() + kSaveLockWaitMs;
+}
+
 RecordQueue::RecordQueue(std::string serverUrl, std::string stagingPath)
     : serverUrl_(std::move(serverUrl)), stagingPath_(std::move(stagingPath)) {}
 
@@ -58,6 +64,7 @@ bool RecordQueue::flushPart() {
         const auto end = records_.begin() + static_cast<std::ptrdiff_t>(count);
         batch.assign(std::make_move_iterator(records_.begin()), std::make_move_iterator(end));
         records_.erase(records_.begin(), end);
+        inFlight_ = batch;
     }
 
     std::string array = "[";
@@ -75,12 +82,15 @@ bool RecordQueue::flushPart() {
     } catch (const std::exception& error) {
         // Without an HTTP handle the next attempt would fail the same way; the batch is dropped.
         std::cerr << "Exception when flush failed: (" << error.what() << ") \n";
+        const std::lock_guard lock(queueMutex_);
+        inFlight_.clear();
         return false;
     }
+    const std::lock_guard lock(queueMutex_);
+    inFlight_.clear();
     if (!sent) {
         // Records added while the batch was out keep their place; the batch's oldest records give
         // way when both no longer fit.
-        const std::lock_guard lock(queueMutex_);
         const std::size_t room = kMaxRecords - std::min(records_.size(), kMaxRecords);
         const std::size_t kept = std::min(room, batch.size());
         records_.insert(records_.begin(),
@@ -88,6 +98,17 @@ bool RecordQueue::flushPart() {
                         std::make_move_iterator(batch.end()));
     }
     return sent;
+}
+
+bool RecordQueue::saveStaging() {
+    const std::unique_lock lock(queueMutex_, saveLockDeadline());
+    if (!lock.owns_lock()) {
+        return false;
+    }
+    // Loaded first, or the records an earlier run left there would be overwritten.
+    loadStagingLocked();
+    saveStagingLocked();
+    return true;
 }
 
 std::deque<std::string> RecordQueue::records() const {
@@ -120,6 +141,9 @@ void RecordQueue::loadStagingLocked() {
 
 void RecordQueue::saveStagingLocked() const {
     std::ofstream out(stagingPath_, std::ios::binary | std::ios::trunc);
+    for (const std::string& record : inFlight_) {
+        out << record << '\n';
+    }
     for (const std::string& record : records_) {
         out << record << '\n';
     }

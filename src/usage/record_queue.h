@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <mutex>
@@ -15,6 +16,9 @@ class RecordQueue {
 public:
     static constexpr std::size_t kMaxRecords = 1024;
     static constexpr std::size_t kBatchRecords = 30;
+    // How long a save for a dying process waits for a lock: other threads hold it only for a
+    // moment, so a lock still taken after this is held by a thread that will never let go.
+    static constexpr std::chrono::milliseconds kSaveLockWaitMs{500};
 
     RecordQueue(std::string serverUrl, std::string stagingPath);
     // Loads and saves the staging file; sends nothing.
@@ -34,6 +38,15 @@ public:
     // What is queued now, oldest first.
     std::deque<std::string> records() const;
 
+    // Writes the staging file now, without sending: the batch being sent (if any) first, then
+    // the queue. For a process that is about to die, so it never waits long: when the queue lock
+    // stays taken for kSaveLockWaitMs (by a thread the crash interrupted, say) it gives up and
+    // returns false. A batch whose send succeeds after this may reach the collector twice; losing
+    // it would be worse.
+    bool saveStaging();
+    // When such a save stops waiting for a lock taken now.
+    static std::chrono::system_clock::time_point saveLockDeadline();
+
 private:
     // Both expect the queue lock to be held.
     void loadStagingLocked();
@@ -42,8 +55,10 @@ private:
     const std::string serverUrl_;
     const std::string stagingPath_;
 
-    mutable std::mutex queueMutex_;  // records_ and stagingPending_, from every producer thread
+    mutable std::timed_mutex
+        queueMutex_;  // records_ and stagingPending_, from every producer thread
     std::deque<std::string> records_;
+    std::deque<std::string> inFlight_;  // copy of the batch a flush is sending
     bool stagingPending_ = true;
 
     std::mutex flushMutex_;  // one batch in flight at a time

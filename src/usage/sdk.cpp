@@ -15,8 +15,9 @@ namespace {
 constexpr int kMaxRandom = 32767;
 
 // The process-wide instance. Init and Destroy replace it on the main thread while tracking
-// threads and flush-request threads take copies of it.
-std::mutex g_instanceMutex;
+// threads and flush-request threads take copies of it. Timed, so that a save for a dying process
+// can give up on it.
+std::timed_mutex g_instanceMutex;
 std::shared_ptr<Sdk> g_instance;
 
 std::int64_t nowMs() {
@@ -73,6 +74,18 @@ bool Sdk::Exists() {
 bool Sdk::Flush() {
     const std::shared_ptr<Sdk> sdk = instance();
     return sdk && sdk->queue_.flush();
+}
+
+bool Sdk::SaveStaging() {
+    std::shared_ptr<Sdk> sdk;
+    {
+        const std::unique_lock lock(g_instanceMutex, RecordQueue::saveLockDeadline());
+        if (!lock.owns_lock()) {
+            return false;
+        }
+        sdk = g_instance;
+    }
+    return sdk && sdk->queue_.saveStaging();
 }
 
 void Sdk::Track(const std::string& eventName) {

@@ -36,6 +36,12 @@ public:
     // there is no instance.
     static bool Flush();
 
+    // Writes what is queued to the staging file without sending, so the next run delivers it.
+    // Meant for a process about to die of a crash: it waits for a lock no longer than
+    // RecordQueue::kSaveLockWaitMs each (the crashed thread may hold one for good) and returns
+    // false, having written nothing, when one stays taken or there is no instance.
+    static bool SaveStaging();
+
     static void Track(const std::string& eventName);
     static void Track(const std::string& eventName, const PropertiesNode& properties);
     // A track record whose properties always carry "$ios_install_source" (empty unless given).

@@ -184,6 +184,46 @@ TEST_F(RecordQueueTest, StagingFileIsLoadedOnceAndSavedAtShutdown) {
     }
 }
 
+// A dying process writes the staging file at once: earlier runs' records, then a batch that is
+// still on its way (it may never arrive), then the queue, all in their order; nothing is sent.
+TEST_F(RecordQueueTest, SaveStagingWritesEverythingUnsentWithoutSending) {
+    const struct {
+        const char* name;
+        bool duringSend;
+    } cases[] = {{"idle queue", false}, {"while a batch is sent", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        folder_.write("staging", record("staged", 0) + "\n");
+        RecordQueue queue(server_.url(), folder_.file("staging"));
+        add(queue, records("r", 0, 35));
+        std::string expected = record("staged", 0) + "\n";
+        for (const std::string& line : records("r", 0, 35)) {
+            expected += line + "\n";
+        }
+        const std::size_t postsBefore = server_.posts().size();
+
+        std::string savedText;
+        if (c.duringSend) {
+            server_.onPost([&] {
+                EXPECT_TRUE(queue.saveStaging());
+                savedText = folder_.read("staging");
+            });
+            server_.failNext(1, 503);
+            testing::internal::CaptureStderr();
+            EXPECT_FALSE(queue.flushPart());
+            testing::internal::GetCapturedStderr();
+            server_.onPost({});
+        } else {
+            EXPECT_TRUE(queue.saveStaging());
+            savedText = folder_.read("staging");
+        }
+
+        EXPECT_EQ(savedText, expected);
+        EXPECT_EQ(server_.posts().size(), postsBefore + (c.duringSend ? 1 : 0));
+        EXPECT_TRUE(server_.records().empty());
+    }
+}
+
 TEST_F(RecordQueueTest, StagingKeepsItsNewestRecordsWithinTheLimit) {
     std::string text;
     for (const std::string& line : records("staged", 0, 1030)) {

@@ -80,6 +80,7 @@ TEST_F(SdkTest, CallsWithoutAnInstanceDoNothing) {
     Sdk::ProfileSet("ko_label", "x");
     Sdk::RegisterSuperProperties(PropertiesNode());
     EXPECT_FALSE(Sdk::Flush());
+    EXPECT_FALSE(Sdk::SaveStaging());
     Sdk::Destroy();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(collector_.posts().empty());
@@ -171,6 +172,16 @@ TEST_F(SdkTest, DestroyLeavesUnsentRecordsToTheQueuesStagingFile) {
     EXPECT_FALSE(Sdk::Exists());
     const std::string staged = folder_.read("staging");
     EXPECT_NE(staged.find(R"("event":"KoEventClick")"), std::string::npos) << staged;
+    EXPECT_TRUE(collector_.posts().empty());
+}
+
+TEST_F(SdkTest, SaveStagingWritesTheQueueWhileTheInstanceLives) {
+    ASSERT_TRUE(init("dev-1"));
+    Sdk::Track("AppCrashed");
+    EXPECT_TRUE(Sdk::SaveStaging());
+    const std::string staged = folder_.read("staging");
+    EXPECT_NE(staged.find(R"("event":"AppCrashed")"), std::string::npos) << staged;
+    EXPECT_TRUE(Sdk::Exists());
     EXPECT_TRUE(collector_.posts().empty());
 }
 
