@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "collector/collector_server.h"
@@ -634,6 +635,37 @@ TEST_F(UsageTrackerImplTest, CountedEventsLeaveAtExitAndUnsentOnesWithTheNextRun
             record["properties"].value("ko_name", record["properties"].value("ko_task_name", "")));
     }
     EXPECT_EQ(names, (std::vector<std::string>{"first", "deferred", "second", "third"}));
+}
+
+TEST_F(UsageTrackerImplTest, TracksFromManyThreadsWhileAUserLogsIn) {
+    constexpr int kThreads = 4;
+    constexpr int kClicksPerThread = 20;
+    {
+        auto tracker = startTracker();
+        std::vector<std::thread> workers;
+        for (int t = 0; t < kThreads; ++t) {
+            workers.emplace_back([&tracker] {
+                for (int i = 0; i < kClicksPerThread; ++i) {
+                    tracker->trackClick(named<KoEventClick>("next"), nullptr);
+                    tracker->trackLaunch(nullptr);
+                }
+            });
+        }
+        KoUserInfo user;
+        user.userId = "u-7";
+        tracker->trackLogin(user, true, "", nullptr);
+        for (std::thread& worker : workers) {
+            worker.join();
+        }
+    }
+    int clicks = 0;
+    int signUps = 0;
+    for (const json& record : received("track")) {
+        clicks += record["event"] == "KoEventClick";
+        signUps += record["event"] == "$SignUp";
+    }
+    EXPECT_EQ(clicks, kThreads * kClicksPerThread);
+    EXPECT_EQ(signUps, 1);
 }
 
 TEST(NativeTrackLoggerTest, AppendsToWhatIsThereAndFollowsANewPath) {
