@@ -4,6 +4,7 @@
 
 #include "settings/installer_settings.h"
 #include "usage/app_usage.h"
+#include "usage/app_usage_lifecycle.h"
 
 namespace {
 
@@ -15,8 +16,8 @@ void notYetBuilt(const char* step) {
 
 EntrySeams defaultEntrySeams() {
     return EntrySeams{
-        .appUsageInit = [] { notYetBuilt("analytics start (AppUsageInit)"); },
-        .appUsageShutdown = [] { notYetBuilt("analytics shutdown (AppUsageShutdown)"); },
+        .appUsageInit = AppUsageInit,
+        .appUsageShutdown = AppUsageShutdown,
         .trackTask =
             [](const std::wstring& name) {
                 AppUsageTrackTask(name, L"", 0.0f, AppUsageExtras{{L"AB", g_settings.AbValue}});

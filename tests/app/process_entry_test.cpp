@@ -46,7 +46,9 @@ protected:
     }
 
     TempFolder runtime_;
-    ScopedEnv runtimeEnv_{{"XDG_RUNTIME_DIR", runtime_.path()}};
+    // The installer program started here keeps its analytics files there, not in the home folder.
+    TempFolder data_;
+    ScopedEnv runtimeEnv_{{"XDG_RUNTIME_DIR", runtime_.path()}, {"XDG_DATA_HOME", data_.path()}};
     TempFolder exeFolder_;
     InstallerSettings settings_{exeFolder_.wideFile("brivano-setup")};
     std::vector<std::string> steps_;
