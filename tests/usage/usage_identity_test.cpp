@@ -5,6 +5,8 @@
 #include <sys/utsname.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
 
@@ -24,6 +27,7 @@ using test_support::ScopedEnv;
 using test_support::TempFolder;
 
 constexpr char kAppName[] = "TestApp";
+constexpr char kProbeVariable[] = "BRIVANO_IDENTITY_PROBE";
 constexpr char kCollectorUrl[] = "http://127.0.0.1:8123/sa?project=default";
 const std::regex kGuidPattern(
     "[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
@@ -225,6 +229,33 @@ TEST_F(UsageIdentityTest, SetIniBesideExecutableChoosesConfigurationFile) {
     std::string logPath;
     identity.chooseFiles(kAppName, logPath);
     EXPECT_EQ(identity.configurationFile(), configurationFile());
+}
+
+// A copy of this program with a Set.ini beside it finds that file by its own location.
+TEST_F(UsageIdentityTest, CopiedProgramReadsSetIniBesideItself) {
+    std::filesystem::create_directories(executableFolder());
+    const std::string copy = executableFolder() + "/identity_probe";
+    std::filesystem::copy_file("/proc/self/exe", copy);
+    const std::string shared = temp_.file("product/Shared.ini");
+    std::ofstream(executableFolder() + "/Set.ini")
+        << "[Install]\nKOUsageAnalyticsIni=" << shared << "\n";
+    const ScopedEnv probe{{kProbeVariable, "1"}};
+    const test_support::ChildRun run =
+        test_support::runProgram(copy, {"--gtest_filter=UsageIdentityChild.*"});
+    EXPECT_EQ(run.exitCode(), 0) << run.output;
+    EXPECT_NE(run.output.find("configuration file: " + shared + "\n"), std::string::npos)
+        << run.output;
+}
+
+TEST(UsageIdentityChild, PrintsItsConfigurationFile) {
+    // Elsewhere it would make folders in the real data home.
+    if (std::getenv(kProbeVariable) == nullptr) {
+        GTEST_SKIP() << "runs under CopiedProgramReadsSetIniBesideItself";
+    }
+    UsageIdentity identity;
+    std::string logPath;
+    identity.chooseFiles(kAppName, logPath);
+    std::printf("configuration file: %s\n", identity.configurationFile().c_str());
 }
 
 TEST_F(UsageIdentityTest, InstallRecordJoinsTheIdentityFile) {
