@@ -63,13 +63,6 @@ constexpr char kOsName[] = "Linux";
 constexpr std::array<const char*, 2> kOsReleasePaths = {"/etc/os-release", "/usr/lib/os-release"};
 constexpr std::array<const char*, 3> kLocaleVariables = {"LC_ALL", "LC_MESSAGES", "LANG"};
 
-std::wstring widePathOf(const std::string& path) {
-    return platform::widePath(path);
-}
-std::string nativePathOf(const std::wstring& path) {
-    return platform::nativePath(path);
-}
-
 std::string readBaseValue(const std::wstring& file, const wchar_t* key) {
     return platform::encodeText(
         platform::readIniString(file, kBaseSection, key, L"", kWholeValueUnits),
@@ -145,26 +138,27 @@ std::string machineName() {
 }  // namespace
 
 void UsageIdentity::chooseFiles(const std::string& appName, std::string& logPath) {
-    chooseFiles(appName, logPath, nativePathOf(platform::parentFolder(platform::modulePath())));
+    chooseFiles(appName, logPath,
+                platform::nativePath(platform::parentFolder(platform::modulePath())));
 }
 
 void UsageIdentity::chooseFiles(const std::string& appName, std::string& logPath,
                                 const std::string& executableFolder) {
     std::wstring configured;
-    const std::wstring setIni =
-        platform::findFileNoCase(widePathOf(executableFolder), platform::wideFromUtf8(kSetIniName));
+    const std::wstring setIni = platform::findFileNoCase(platform::widePath(executableFolder),
+                                                         platform::wideFromUtf8(kSetIniName));
     if (platform::fileExists(setIni)) {
         configured = platform::toPlatformSeparators(platform::readIniString(
             setIni, kInstallSection, kAnalyticsIniKey, L"", kWholeValueUnits));
     }
     if (configured.find(platform::kPathSeparator) != std::wstring::npos) {
-        configurationFile_ = nativePathOf(configured);
+        configurationFile_ = platform::nativePath(configured);
         localFolder_ = configurationFile_.substr(0, configurationFile_.rfind('/'));
         createFolders(localFolder_);
     } else {
         // A value without a separator names no file; the installer's download folder has no
         // Set.ini at all.
-        const std::string base = nativePathOf(platform::dataHomeFolder());
+        const std::string base = platform::nativePath(platform::dataHomeFolder());
         localFolder_ = base + "/" + kLocalFolderName + "/" + appName;
         createFolders(localFolder_);
         configurationFile_ = localFolder_ + "/" + appName + kConfigurationSuffix;
@@ -180,7 +174,7 @@ void UsageIdentity::load() {
     primaryDistinctId_.clear();
     storedUrl_.clear();
     loggedIn_ = false;
-    const std::wstring file = widePathOf(configurationFile_);
+    const std::wstring file = platform::widePath(configurationFile_);
     if (platform::fileExists(file)) {
         distinctId_ = readBaseValue(file, kDistinctIdKey);
         primaryDistinctId_ = readBaseValue(file, kPrimaryDistinctIdKey);
@@ -215,7 +209,7 @@ void UsageIdentity::reconcile(const std::string& serverUrl) {
 }
 
 void UsageIdentity::save() const {
-    const std::wstring file = widePathOf(configurationFile_);
+    const std::wstring file = platform::widePath(configurationFile_);
     writeValue(file, kBaseSection, kDistinctIdKey, distinctId_);
     writeValue(file, kBaseSection, kPrimaryDistinctIdKey, primaryDistinctId_);
     writeValue(file, kBaseSection, kUserIdKey, userId_);
@@ -226,7 +220,7 @@ void UsageIdentity::save() const {
 
 void UsageIdentity::writeInstallRecord(const std::string& appStore, const std::string& appName,
                                        const std::string& appVersion) {
-    const std::wstring file = widePathOf(configurationFile_);
+    const std::wstring file = platform::widePath(configurationFile_);
     writeValue(file, kUninstallSection, kAppStoreKey, appStore);
     writeValue(file, kUninstallSection, kAppNameKey, appName);
     writeValue(file, kUninstallSection, kAppVersionKey, appVersion);
