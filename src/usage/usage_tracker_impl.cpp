@@ -88,9 +88,11 @@ void setKnownResult(PropertiesNode& properties, const std::optional<KoResult>& r
 
 // "%f" without the process locale: gtk_init may have switched it to a decimal comma.
 std::string fixedText(float value) {
-    char text[64];
+    constexpr int kFixedDecimals = 6;       // what "%f" prints
+    constexpr std::size_t kTextBytes = 64;  // a float's integer part has at most 39 digits
+    char text[kTextBytes];
     const auto end = std::to_chars(text, text + sizeof text, static_cast<double>(value),
-                                   std::chars_format::fixed, 6)
+                                   std::chars_format::fixed, kFixedDecimals)
                          .ptr;
     return std::string(text, end);
 }
