@@ -3,31 +3,12 @@
 #include <gdk/gdk.h>
 
 #include <cstdlib>
-#include <optional>
-#include <string>
+
+#include "platform/gdk_startup.h"
 
 namespace platform {
 
 namespace {
-
-// Left alone, GDK probes OpenGL while it opens a display, which loads the GL stack and its
-// software renderer: about 100 ms against under 10 ms for reading the monitor. GDK reads the
-// switch once, when it starts; the variable is put back at once so that the programs the
-// installer starts see the environment they would have seen. GTK's own start-up later reads the
-// switch again.
-void startGdkWithoutGl() {
-    constexpr char kGlSwitch[] = "GDK_GL";
-    const char* previous = std::getenv(kGlSwitch);
-    const std::optional<std::string> saved =
-        previous ? std::optional<std::string>(previous) : std::nullopt;
-    setenv(kGlSwitch, "disable", 1);
-    gdk_parse_args(nullptr, nullptr);
-    if (saved) {
-        setenv(kGlSwitch, saved->c_str(), 1);
-    } else {
-        unsetenv(kGlSwitch);
-    }
-}
 
 bool environmentNamesDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -63,7 +44,10 @@ ScreenSize primaryScreenSize() {
     if (!environmentNamesDisplay()) {
         return {};
     }
-    startGdkWithoutGl();
+    startGdkWithoutGl([] {
+        gdk_parse_args(nullptr, nullptr);
+        return true;
+    });
     // Stays open as the process's default display: opening one again after closing it costs
     // several times the first opening, and the toolkit, started later, takes this one over
     // instead of opening its own.

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/gdk_startup.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
 #include "toolkit/edit.h"
@@ -264,32 +265,8 @@ void GtkHost::SourceRelease::operator()(GSource* source) const {
     g_source_unref(source);
 }
 
-namespace {
-
-// The toolkit draws with cairo only. Left alone, GDK probes OpenGL while it opens the display,
-// which loads the GL stack and its software renderer: about a third of the time to the first
-// paint. GDK reads the switch only while it starts, so the variable is put back right after:
-// the programs the installer starts (the package, the product) see the environment they would
-// have seen.
-bool initGtkWithoutGl() {
-    constexpr char kGlSwitch[] = "GDK_GL";
-    const char* previous = std::getenv(kGlSwitch);
-    const std::optional<std::string> saved =
-        previous ? std::optional<std::string>(previous) : std::nullopt;
-    setenv(kGlSwitch, "disable", 1);
-    const bool ready = gtk_init_check(nullptr, nullptr);
-    if (saved) {
-        setenv(kGlSwitch, saved->c_str(), 1);
-    } else {
-        unsetenv(kGlSwitch);
-    }
-    return ready;
-}
-
-}  // namespace
-
 std::unique_ptr<GtkHost> GtkHost::create() {
-    if (!initGtkWithoutGl()) {
+    if (!platform::startGdkWithoutGl([] { return gtk_init_check(nullptr, nullptr) != FALSE; })) {
         return nullptr;
     }
     std::setlocale(LC_NUMERIC, "C");
