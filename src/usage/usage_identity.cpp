@@ -283,9 +283,6 @@ void UsageIdentity::setVipLevel(int vipLevel) {
 void UsageIdentity::setLocale(std::string locale) {
     locale_ = std::move(locale);
 }
-std::atomic<std::int64_t>& UsageIdentity::unsentEvents() {
-    return unsentEvents_;
-}
 
 std::string UsageIdentity::locale() const {
     if (locale_.find('_') != std::string::npos) {

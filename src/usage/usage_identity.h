@@ -1,15 +1,12 @@
 #pragma once
 
-#include <atomic>
-#include <cstdint>
 #include <random>
 #include <string>
 
 namespace pelta::usage {
 
-// Local state of the tracker: identity, file paths, locale, unsent counter. Texts are the ANSI
-// charset's bytes, paths the bytes the kernel sees. One object per tracker, used from the thread
-// that owns the tracker; only the unsent counter is touched from others.
+// Local state of the tracker: identity, file paths and locale. Texts are the ANSI charset's bytes,
+// paths the bytes the kernel sees. One object per tracker, which serialises the access to it.
 class UsageIdentity {
 public:
     // Chooses the local folder and configuration file (Set.ini beside the executable with
@@ -46,7 +43,6 @@ public:
     std::string locale() const;
     std::string language() const;
     std::string country() const;
-    std::atomic<std::int64_t>& unsentEvents();
 
 private:
     bool loggedIn_ = false;
@@ -58,7 +54,6 @@ private:
     std::string locale_;
     std::string localFolder_;
     std::string configurationFile_;
-    std::atomic<std::int64_t> unsentEvents_{0};
 };
 
 // The id used when the system gives no GUID: eight draws from the generator, formatted as
