@@ -1,15 +1,16 @@
 #include "platform/process_list.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/file_handles.h"
 #include "platform/path.h"
 
 namespace platform {
@@ -29,13 +30,28 @@ std::string baseName(std::string_view path) {
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
+// Plain reads rather than a stream: a process that ends while we read its files makes the read
+// fail with ESRCH, which a file stream reports by throwing.
 bool readWhole(const std::string& file, std::string& bytes) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    const UniqueFd fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    bytes.clear();
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = read(fd.get(), chunk, sizeof chunk);
+        if (got == 0) {
+            return true;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(got));
+    }
 }
 
 std::string imageBaseName(const std::string& procFolder) {

@@ -11,11 +11,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/debug_output.h"
@@ -120,6 +122,22 @@ TEST(FindProcessIdTest, FindsRunningProgramsByImageArgumentAndScriptName) {
                   static_cast<std::uint32_t>(row.expected))
             << row.name;
     }
+}
+
+// Processes end and are reaped between the scan opening their files and reading them; the scan
+// skips them instead of failing.
+TEST(FindProcessIdTest, ProcessesEndingDuringTheScanAreSkipped) {
+    std::atomic<bool> scanning{true};
+    std::thread churn([&scanning] {
+        while (scanning) {
+            const SpawnedProcess shortLived("/bin/sleep", {"sleep", "30"});
+        }
+    });
+    for (int scan = 0; scan < 1000; ++scan) {
+        EXPECT_NO_THROW(Utils::FindProcessId(L"brivano-probe-nobody"));
+    }
+    scanning = false;
+    churn.join();
 }
 
 TEST(CheckNetworkTest, CombinesConnectivityAndStatusAndLogsTheReason) {
