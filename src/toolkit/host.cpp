@@ -28,6 +28,11 @@ void Host::unregisterWindow(Window& window) {
     std::erase_if(timers_, [&](const Timer& timer) { return timer.window == &window; });
 }
 
+Window* Host::newestWindow() const {
+    // Ids only grow, so the highest key is the newest window.
+    return windows_.empty() ? nullptr : windows_.rbegin()->second;
+}
+
 bool Host::dispatchOne() {
     std::optional<PostedItem> item = queue_->pop();
     if (!item) {

@@ -3,11 +3,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "toolkit/geometry.h"
@@ -77,6 +77,9 @@ public:
     std::uint64_t newWindowId() { return nextWindowId_++; }
     void registerWindow(Window& window);
     void unregisterWindow(Window& window);
+    // The most recently created window that still exists: the modal prompt on top, for tests
+    // that answer it.
+    Window* newestWindow() const;
 
     // Pops one posted item and hands it to its window (dropped when the window is gone);
     // false when the queue was empty.
@@ -109,7 +112,7 @@ private:
 
     std::shared_ptr<PostedQueue> queue_;
     std::atomic<std::uint64_t> nextWindowId_{1};
-    std::unordered_map<std::uint64_t, Window*> windows_;
+    std::map<std::uint64_t, Window*> windows_;
     std::vector<Timer> timers_;
     std::uint64_t timerOrder_ = 0;
     std::optional<int> quitCode_;

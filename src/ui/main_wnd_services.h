@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/shell_open.h"
+#include "utils/system_probes.h"
+
+// What the main window asks of the machine beyond files and processes. The defaults are the real
+// services; tests put in their own so that no browser opens, and to choose what the network and
+// the disk look like.
+struct MainWndServices {
+    platform::ShellOpener shellOpen = platform::shellOpen;
+    // Empty: ask the machine.
+    Utils::NetworkProbe networkProbe;
+    // Bytes free to us on the folder's file system, nothing when that cannot be told. Empty: ask
+    // the machine.
+    std::function<std::optional<std::uint64_t>(const std::wstring& folder)> freeBytes;
+};
