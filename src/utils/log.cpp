@@ -161,6 +161,14 @@ std::wstring formatWindowsWide(const wchar_t* format, va_list args) {
     }
 }
 
+std::wstring FormatWide(const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::wstring text = formatWindowsWide(format, args);
+    va_end(args);
+    return text;
+}
+
 void DebugLog(const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);

@@ -2,6 +2,7 @@
 
 #include <concepts>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <source_location>
 #include <string>
@@ -25,6 +26,9 @@ void DebugLog(const wchar_t* format, ...);
 
 // The text a Windows-style wide format gives with these arguments; empty on a formatting error.
 std::wstring formatWindowsWide(const wchar_t* format, va_list args);
+
+// The text a Windows-style wide format gives with these arguments; empty on a formatting error.
+std::wstring FormatWide(const wchar_t* format, ...);
 
 // Where a line comes from: the function name as the catalogue spells it (for example
 // "CDownloadInstaller::Start") and the line of the writing statement.
@@ -73,6 +77,18 @@ void Log(LogSite site, const wchar_t* messageFormat, const Args&... args) {
              static_cast<int>(platform::currentThreadId()), now.year, now.month, now.day, now.hour,
              now.minute, now.second, now.millisecond, site.function, site.line,
              detail::logArgument(args)...);
+}
+
+// A Windows-style wide format applied to its arguments into a fixed buffer of bufferChars
+// characters: the text is cut to bufferChars - 1. The format is a literal; arguments never become
+// part of it, so any text is safe in them.
+template <typename... Args>
+std::wstring FormatText(std::size_t bufferChars, const wchar_t* format, const Args&... args) {
+    std::wstring text = FormatWide(format, detail::logArgument(args)...);
+    if (bufferChars > 0 && text.size() >= bufferChars) {
+        text.resize(bufferChars - 1);
+    }
+    return text;
 }
 
 }  // namespace Utils
