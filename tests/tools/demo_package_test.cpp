@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "install/uninstaller.h"
 #include "platform/text_encoding.h"
 #include "support/child_process.h"
+#include "support/scoped_env.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -120,28 +122,38 @@ TEST(DemoPackage, InstallsThroughTheInstallerAndUninstallsThroughTheUninstaller)
     struct Case {
         const char* name;
         bool installerWroteSetIni;
+        std::string startUrl;  // in the environment the installer passes on; empty: unset
     };
-    const Case cases[] = {{"LeavesTheInstallersSetIni", true}, {"RemovesTheEmptiedFolder", false}};
+    const Case cases[] = {
+        {"LeavesTheInstallersSetIni", true, ""},
+        {"RemovesTheEmptiedFolderAndNamesTheStartPage", false, "http://127.0.0.1:9/converter"},
+    };
     for (const Case& row : cases) {
         const TempFolder temp;
+        const test_support::ScopedEnv env{
+            {"BRIVANO_DEMO_START_URL",
+             row.startUrl.empty() ? std::nullopt : std::optional<std::string>(row.startUrl)},
+            {"BRIVANO_DEMO_LAUNCH_LOG", temp.file("launched.log")}};
         const std::string package = writePackage(temp);
         // Missing, nested, with a blank and Chinese in its path.
         const std::string folder = temp.file("Brivano 照片") + "/Photo Editor";
         const std::string product = folder + "/BrivanoPhotoEditor.exe";
         const std::string uninstEp = folder + "/uninst.ep";
-        EXPECT_EQ(install(package, folder),
-                  (std::vector<Event>{{IST_CODE_START, 0.0, L""},
-                                      {IST_CODE_PROGRESS, 0.0, L""},
-                                      {IST_CODE_PROGRESS, 0.1, L""},
-                                      {IST_CODE_PROGRESS, 0.4, L""},
-                                      {IST_CODE_PROGRESS, 0.7, L""},
-                                      {IST_CODE_PROGRESS, 1.0, L""},
-                                      {IST_CODE_INST_PATH, 0.0, platform::wideFromUtf8(folder)},
-                                      {IST_CODE_EXE_PATH, 0.0, platform::wideFromUtf8(product)},
-                                      {IST_CODE_UNINST_EP, 0.0, platform::wideFromUtf8(uninstEp)},
-                                      {IST_CODE_STARTUP_STYLE, 2.0, L""},
-                                      {INSTALL_SUCCESS, 0.0, L""}}))
-            << row.name;
+        std::vector<Event> expected{{IST_CODE_START, 0.0, L""},
+                                    {IST_CODE_PROGRESS, 0.0, L""},
+                                    {IST_CODE_PROGRESS, 0.1, L""},
+                                    {IST_CODE_PROGRESS, 0.4, L""},
+                                    {IST_CODE_PROGRESS, 0.7, L""},
+                                    {IST_CODE_PROGRESS, 1.0, L""},
+                                    {IST_CODE_INST_PATH, 0.0, platform::wideFromUtf8(folder)},
+                                    {IST_CODE_EXE_PATH, 0.0, platform::wideFromUtf8(product)},
+                                    {IST_CODE_UNINST_EP, 0.0, platform::wideFromUtf8(uninstEp)}};
+        if (!row.startUrl.empty()) {
+            expected.push_back({IST_CODE_START_URL, 0.0, platform::wideFromUtf8(row.startUrl)});
+        }
+        expected.push_back({IST_CODE_STARTUP_STYLE, 2.0, L""});
+        expected.push_back({INSTALL_SUCCESS, 0.0, L""});
+        EXPECT_EQ(install(package, folder), expected) << row.name;
         EXPECT_EQ(modeOf(product), 0755u) << row.name;
         EXPECT_EQ(modeOf(uninstEp), 0755u) << row.name;
 
@@ -150,6 +162,9 @@ TEST(DemoPackage, InstallsThroughTheInstallerAndUninstallsThroughTheUninstaller)
         EXPECT_NE(editor.output.find("Brivano 照片编辑器 (BrivanoPhotoEditor) 1.0.0"),
                   std::string::npos)
             << editor.output;
+        // The proof of a launch that a product started with its output on /dev/null leaves.
+        EXPECT_TRUE(temp.read("launched.log").starts_with("launched " + product + " pid "))
+            << row.name << ": " << temp.read("launched.log");
 
         if (row.installerWroteSetIni) {
             temp.write("Brivano 照片/Photo Editor/set.ini", "[Install]\n");

@@ -1,3 +1,5 @@
+#include <stdlib.h>
+
 #include <filesystem>
 #include <optional>
 
@@ -42,6 +44,10 @@ int runInstall(const std::string& folder) {
     sayLine("InstPath=" + folder);
     sayLine("ExePath=" + productPath);
     sayLine("UninstEp=" + uninstallerPath);
+    if (const char* startUrl = getenv(kStartUrlVariable);
+        startUrl != nullptr && *startUrl != '\0') {
+        sayLine(std::string("StartUrl=") + startUrl);
+    }
     sayLine("StartupStyle=UserStartup");
     sayLine("State=Success");
     return 0;

@@ -15,6 +15,13 @@ struct InstalledFile {
 inline constexpr char kProductFileName[] = "BrivanoPhotoEditor.exe";
 inline constexpr char kUninstallerFileName[] = "uninst.ep";
 
+// The package learns its start page from the environment the installer passes on: the page lives
+// on the demo server, whose address is known only once it runs. Unset or empty: no start page.
+inline constexpr char kStartUrlVariable[] = "BRIVANO_DEMO_START_URL";
+// A file the product appends a line to each time it runs, so that a demo or a test can tell that
+// the installer launched it even though the launched product's output goes nowhere.
+inline constexpr char kLaunchLogVariable[] = "BRIVANO_DEMO_LAUNCH_LOG";
+
 // What an installation puts into its folder, and all that an uninstallation may take away.
 inline constexpr InstalledFile kInstalledFiles[] = {
     {kProductFileName, Role::Product},
@@ -29,7 +36,7 @@ int runInstall(const std::string& folder);
 // reports in the uninstall dialect. Returns the exit code.
 int runUninstall(const std::string& folder);
 
-// What the installed demo product does: says what it is.
+// What the installed demo product does: says what it is, and leaves its line in the launch log.
 int runProduct();
 
 }  // namespace demo_package

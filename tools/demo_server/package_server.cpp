@@ -23,6 +23,15 @@ namespace {
 
 constexpr char kHost[] = "127.0.0.1";
 constexpr char kSoftwarePath[] = "/software/327";
+constexpr char kStartPage[] = R"(<!DOCTYPE html>
+<html lang="zh-CN">
+<head><meta charset="utf-8"><title>Brivano 照片编辑器</title></head>
+<body>
+<h1>Brivano 照片编辑器已安装</h1>
+<p>The Brivano photo editor is installed. This page stands in for the maker's start page.</p>
+</body>
+</html>
+)";
 constexpr char kContentType[] = "application/octet-stream";
 constexpr std::size_t kChunkBytes = 64 * 1024;
 // Short, so that stop() does not wait long for an idle kept-alive connection of a client that is
@@ -175,6 +184,10 @@ PackageServer::PackageServer() {
     server_.Get(kSoftwarePath,
                 [this](const httplib::Request& request, httplib::Response& response) {
                     handleSoftware(request, response);
+                });
+    server_.Get(kStartPagePath,
+                [this](const httplib::Request& request, httplib::Response& response) {
+                    handleStartPage(request, response);
                 });
     server_.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
         handleFile(request, response);
@@ -352,6 +365,11 @@ void PackageServer::handleSoftware(const httplib::Request& request, httplib::Res
     } else {
         response.set_redirect(package, kStatusFound);
     }
+    log(request, response.status);
+}
+
+void PackageServer::handleStartPage(const httplib::Request& request, httplib::Response& response) {
+    response.set_content(kStartPage, "text/html; charset=utf-8");
     log(request, response.status);
 }
 

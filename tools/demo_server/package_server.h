@@ -18,6 +18,10 @@
 // downloaders can be driven through every failure a real mirror shows.
 namespace demo_server {
 
+// The product's start page, opened by the installer once the product is installed (the demo
+// package names it in its "StartUrl=" line): a small UTF-8 HTML page, served at this path.
+inline constexpr char kStartPagePath[] = "/converter";
+
 // The bytes of a generated file: a cheap function of (seed, offset), so any range of a file of any
 // length can be produced, served and checked without storing the file.
 std::string generatedBytes(std::uint32_t seed, std::int64_t offset, std::size_t length);
@@ -141,6 +145,7 @@ public:
 private:
     void handleFile(const httplib::Request& request, httplib::Response& response);
     void handleSoftware(const httplib::Request& request, httplib::Response& response);
+    void handleStartPage(const httplib::Request& request, httplib::Response& response);
     std::string addEntry(const std::string& name, std::shared_ptr<const File> file,
                          const std::string& md5, const std::optional<std::string>& directory);
     void log(const httplib::Request& request, int status);
