@@ -897,30 +897,73 @@ TEST_F(MainWindowInstallTest, UpdateInstallsIntoTheRecordedFolder) {
     EXPECT_FALSE(host_.stalled());
 }
 
-// One analytics task as the collector stored it.
-struct Task {
-    std::string name;
-    std::string reason;
-};
-
-std::vector<Task> collectedTasks(const collector::CollectorServer& collector) {
-    std::vector<Task> tasks;
-    for (const std::string& text : collector.records()) {
-        const nlohmann::json record = nlohmann::json::parse(text, nullptr, false);
-        if (record.is_discarded() || record.value("event", "") != "KoEventTask") {
-            continue;
-        }
-        const nlohmann::json& properties = record["properties"];
-        tasks.push_back({properties.value("ko_task_name", ""), properties.value("ko_reason", "")});
+// The download-failure prompt answered otherwise: closed, the window goes back to the page the
+// installation started from; "稍后再试" after a start that found an earlier installation closes
+// the installer.
+TEST_F(MainWindowInstallTest, DownloadFailureGoesBackOrCloses) {
+    server_.setCues({demo_server::wrongBytes().requests(0, -1)});
+    {
+        SCOPED_TRACE("prompt closed, from the custom page");
+        auto window = openWindow();
+        ASSERT_TRUE(host_.click(*window, L"customeBtn"));
+        window->findControl<SkinUI::Edit>(L"installDirEdit")->setText(wide(env_.path()));
+        const PromptAnswerer answerer(host_, {{L"closebtn", {}}});
+        ASSERT_TRUE(host_.click(*window, L"customeInstallBtn"));
+        ASSERT_TRUE(runUntil(*window, [&] { return answerer.allAnswered(); }));
+        host_.dispatchPending();
+        EXPECT_EQ(layouts(answerer.seen()), std::vector<std::wstring>{kNetworkTipWnd});
+        EXPECT_TRUE(window->isAlive());
+        expectPageDressing(*window, CMainWnd::kCustomPage);
+        EXPECT_EQ(window->installState(), CMainWnd::kBackAfterFailure);
+        EXPECT_TRUE(control(*window, L"customeInstallBtn").isEnabled());
     }
-    return tasks;
+    {
+        SCOPED_TRACE("稍后再试 after an earlier installation was found");
+        const fs::path folder = recordInstallation("success.sh");
+        const PromptAnswerer answerer(host_, {{L"okBtn", {}}, {L"cancelBtn", {}}});
+        CMainWnd window(host_, services());
+        ASSERT_TRUE(window.createFrame());
+        window.centre();
+        EXPECT_EQ(window.showModal(), kClosedResult);
+        EXPECT_EQ(layouts(answerer.seen()),
+                  (std::vector<std::wstring>{kInstalledPathTipWnd, kNetworkTipWnd}));
+        EXPECT_FALSE(fs::exists(folder / kProductExe));
+    }
+    EXPECT_FALSE(host_.stalled());
 }
 
-std::vector<std::string> reasonsOf(const std::vector<Task>& tasks, const std::string& name) {
+// One analytics report as the collector stored it: a task or a click.
+struct Report {
+    std::string event;
+    std::string name;
+    std::string reason;
+    std::string ab;
+};
+
+std::vector<Report> collectedReports(const collector::CollectorServer& collector) {
+    std::vector<Report> reports;
+    for (const std::string& text : collector.records()) {
+        const nlohmann::json record = nlohmann::json::parse(text, nullptr, false);
+        if (record.is_discarded() || !record.contains("properties")) {
+            continue;
+        }
+        const std::string event = record.value("event", "");
+        const nlohmann::json& properties = record["properties"];
+        if (event == "KoEventTask" || event == "KoEventClick") {
+            reports.push_back(
+                {event, properties.value(event == "KoEventTask" ? "ko_task_name" : "ko_name", ""),
+                 properties.value("ko_reason", ""), properties.value("koc_ab", "")});
+        }
+    }
+    return reports;
+}
+
+// The reasons of the reports of that name, in the order they were made.
+std::vector<std::string> reasonsOf(const std::vector<Report>& reports, const std::string& name) {
     std::vector<std::string> reasons;
-    for (const Task& task : tasks) {
-        if (task.name == name) {
-            reasons.push_back(task.reason);
+    for (const Report& report : reports) {
+        if (report.name == name) {
+            reasons.push_back(report.reason);
         }
     }
     return reasons;
@@ -934,6 +977,7 @@ TEST_F(MainWindowInstallTest, DownloadFailureStartsOverAndTheTasksReachTheCollec
     ASSERT_TRUE(collector.start());
     const test_support::ScopedEnv collectorUrl{{"BRIVANO_COLLECTOR_URL", collector.url()}};
     g_settings.IsEnableAppUsage = true;
+    g_settings.AbValue = L"B7";
     AppUsageInit();
     struct Shutdown {
         ~Shutdown() { AppUsageShutdown(); }
@@ -958,19 +1002,23 @@ TEST_F(MainWindowInstallTest, DownloadFailureStartsOverAndTheTasksReachTheCollec
     window.reset();
     shutdown.reset();
 
-    const std::vector<Task> tasks = collectedTasks(collector);
-    EXPECT_EQ(reasonsOf(tasks, "下载器启动").size(), 1u) << "reported once, however often";
-    EXPECT_EQ(reasonsOf(tasks, "开始下载大包").size(), 3u) << "twice in the first attempt";
-    EXPECT_EQ(reasonsOf(tasks, "大包下载完毕").size(), 1u);
-    EXPECT_EQ(reasonsOf(tasks, "安装成功").size(), 1u);
-    const std::vector<std::string> downloadFailures = reasonsOf(tasks, "下载失败原因");
+    const std::vector<Report> reports = collectedReports(collector);
+    for (const Report& report : reports) {
+        EXPECT_EQ(report.ab, "B7") << report.name;
+    }
+    EXPECT_EQ(reasonsOf(reports, "立即安装").size(), 1u) << "the click";
+    EXPECT_EQ(reasonsOf(reports, "下载器启动").size(), 1u) << "reported once, however often";
+    EXPECT_EQ(reasonsOf(reports, "开始下载大包").size(), 3u) << "twice in the first attempt";
+    EXPECT_EQ(reasonsOf(reports, "大包下载完毕").size(), 1u);
+    EXPECT_EQ(reasonsOf(reports, "安装成功").size(), 1u);
+    const std::vector<std::string> downloadFailures = reasonsOf(reports, "下载失败原因");
     ASSERT_EQ(downloadFailures.size(), 3u);
     EXPECT_EQ(downloadFailures[0], ":1.code=0；2.msg=curl文件md5校验失败");
     EXPECT_EQ(downloadFailures[1], ":1.code=0；2.msg=curl文件md5校验失败");
     const std::string& final = downloadFailures[2];
     EXPECT_TRUE(final.starts_with("1.code=0；2.msg=LibCurl；3.缓存磁盘容量=")) << final;
     EXPECT_TRUE(final.ends_with("G；4.缓存读写权限=可读；5.服务器连接状态code=64")) << final;
-    EXPECT_EQ(reasonsOf(tasks, "安装失败原因"),
+    EXPECT_EQ(reasonsOf(reports, "安装失败原因"),
               std::vector<std::string>{":1.code=1000；2.msg=目录不可写%s%n<b>"});
     EXPECT_FALSE(host_.stalled());
 }
