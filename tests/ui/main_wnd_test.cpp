@@ -5,7 +5,6 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
