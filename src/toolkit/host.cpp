@@ -58,8 +58,10 @@ void Host::postQuit(int code) {
 
 void Host::setTimer(Window& window, Control& control, std::uint32_t id, std::uint32_t periodMs) {
     killTimer(control, id);
-    // A zero period would fire forever within one instant.
-    const std::uint32_t period = std::max<std::uint32_t>(periodMs, 1);
+    // A zero period would fire forever within one instant; a period of half the 32-bit clock or
+    // more would look already due on the wrapping clock, so it is cut to the longest one that
+    // does not (the longest timer period a system allows as well).
+    const std::uint32_t period = std::clamp<std::uint32_t>(periodMs, 1, kMaxTimerPeriodMs);
     timers_.push_back({&window, &control, id, period, nowMs() + period, timerOrder_++});
     timersChanged();
 }

@@ -87,6 +87,8 @@ public:
     void postQuit(int code);
     bool quitPosted() const { return quitCode_.has_value(); }
 
+    // Periods above this are cut to it.
+    static constexpr std::uint32_t kMaxTimerPeriodMs = 0x7FFFFFFF;
     void setTimer(Window& window, Control& control, std::uint32_t id, std::uint32_t periodMs);
     void killTimer(const Control& control, std::uint32_t id);
     void killTimers(const Control& control);

@@ -147,6 +147,20 @@ TEST(WindowTimers, FireInOrderOnTheVirtualClockUntilKilled) {
     EXPECT_FALSE(root->setTimer(1, 10));
 }
 
+// The clock wraps at 32 bits: a period of half of it or more (-1 from a package means "never")
+// must not come out as already due.
+TEST(WindowTimers, LongestPeriodsAreCutInsteadOfFiringAtOnce) {
+    HeadlessHost host;
+    RecordingWindow window(host);
+    ASSERT_TRUE(window.createFromXml(kButtons));
+    SkinUI::Control* root = window.root();
+    ASSERT_TRUE(root->setTimer(10, 0xFFFFFFFF));
+    ASSERT_TRUE(root->setTimer(11, 0x80000000));
+    host.advanceClock(3'600'000);
+    EXPECT_TRUE(window.log.empty());
+    EXPECT_EQ(host.nextTimerDue(), host.nowMs() - 3'600'000 + SkinUI::Host::kMaxTimerPeriodMs);
+}
+
 // A control that animates itself from its own timer, as factory-made controls do.
 class Ticking : public SkinUI::Label {
 public:
