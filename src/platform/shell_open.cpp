@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -85,14 +86,14 @@ public:
     }
 
     void watch(pid_t pid) {
-        const int pidFd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-        if (pidFd < 0) {
+        auto pidFd = std::make_unique<UniqueFd>(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+        if (!*pidFd) {
             // Already reaped elsewhere (SIGCHLD ignored), or no pidfds: nothing to wait for.
             waitpid(pid, nullptr, WNOHANG);
             return;
         }
         std::lock_guard lock(mutex_);
-        pending_.push_back({pid, pidFd});
+        pending_.push_back({pid, std::move(pidFd)});
         if (!thread_.joinable()) {
             thread_ = std::thread([this] { run(); });
         }
@@ -102,7 +103,7 @@ public:
 private:
     struct Child {
         pid_t pid;
-        int pidFd;
+        std::unique_ptr<UniqueFd> pidFd;
     };
 
     void wake() {
@@ -113,23 +114,19 @@ private:
     }
 
     void run() {
-        std::vector<std::unique_ptr<UniqueFd>> pidFds;
-        std::vector<pid_t> pids;
+        std::vector<Child> children;
         while (true) {
             {
                 std::lock_guard lock(mutex_);
                 if (stopping_) {
                     return;
                 }
-                for (const Child& child : pending_) {
-                    pids.push_back(child.pid);
-                    pidFds.push_back(std::make_unique<UniqueFd>(child.pidFd));
-                }
+                std::move(pending_.begin(), pending_.end(), std::back_inserter(children));
                 pending_.clear();
             }
             std::vector<pollfd> watched{{wakeFd_.get(), POLLIN, 0}};
-            for (const auto& pidFd : pidFds) {
-                watched.push_back({pidFd->get(), POLLIN, 0});
+            for (const Child& child : children) {
+                watched.push_back({child.pidFd->get(), POLLIN, 0});
             }
             if (poll(watched.data(), watched.size(), -1) < 0 && errno != EINTR) {
                 return;
@@ -140,11 +137,11 @@ private:
                     // Woken all the same; the list is read again above.
                 }
             }
-            for (std::size_t i = watched.size() - 1; i >= 1; --i) {
-                if (watched[i].revents != 0) {
-                    waitpid(pids[i - 1], nullptr, WNOHANG);
-                    pids.erase(pids.begin() + static_cast<std::ptrdiff_t>(i - 1));
-                    pidFds.erase(pidFds.begin() + static_cast<std::ptrdiff_t>(i - 1));
+            // watched[i + 1] is children[i]; erased from the back so the pairing holds.
+            for (std::size_t i = children.size(); i-- > 0;) {
+                if (watched[i + 1].revents != 0) {
+                    waitpid(children[i].pid, nullptr, WNOHANG);
+                    children.erase(children.begin() + static_cast<std::ptrdiff_t>(i));
                 }
             }
         }
