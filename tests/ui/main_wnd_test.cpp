@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "collector/collector_server.h"
@@ -34,6 +36,7 @@
 #include "ui/pipeline_event.h"
 #include "usage/app_usage_lifecycle.h"
 #include "utils/install_records.h"
+#include "utils/system_probes.h"
 
 extern char** environ;
 
@@ -167,8 +170,23 @@ protected:
         return given;
     }
 
+    // The window refuses to install while a program of the product's names runs anywhere on the
+    // machine, and other test programs run such programs for moments; a scenario that expects no
+    // refusal starts once none runs.
+    static void waitUntilNoProductRuns() {
+        constexpr auto kPollMs = std::chrono::milliseconds(20);
+        constexpr auto kLimitSec = std::chrono::seconds(30);
+        const auto deadline = std::chrono::steady_clock::now() + kLimitSec;
+        while ((Utils::FindProcessId(kProductExe) != 0 ||
+                Utils::FindProcessId(L"BrivanoPhotoEditor_un_asa.exe") != 0) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(kPollMs);
+        }
+    }
+
     // Created, centred and shown as the process entry does it.
     std::unique_ptr<CMainWnd> openWindow() {
+        waitUntilNoProductRuns();
         auto window = std::make_unique<CMainWnd>(host_, services());
         EXPECT_TRUE(window->createFrame());
         window->centre();
@@ -744,9 +762,10 @@ TEST_F(MainWindowTest, RunningProductRefusesTheInstallation) {
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
+        const auto window = openWindow();
+        const std::wstring defaultDir = window->GetDefaultInstallDir();
         const RunningProgram running(env_.path(), row.program);
         ASSERT_TRUE(running.started());
-        const auto window = openWindow();
         const PromptAnswerer answerer(host_, {{L"closebtn", {}}});
         ASSERT_TRUE(host_.click(*window, L"defaultInstallBtn"));
         host_.dispatchPending();
@@ -758,7 +777,7 @@ TEST_F(MainWindowTest, RunningProductRefusesTheInstallation) {
         if (!row.closes) {
             EXPECT_EQ(page(*window), CMainWnd::kQuickPage);
         }
-        EXPECT_FALSE(fs::exists(window->GetDefaultInstallDir()));
+        EXPECT_FALSE(fs::exists(defaultDir));
         EXPECT_FALSE(host_.stalled());
     }
 }
@@ -782,6 +801,7 @@ TEST_F(MainWindowTest, EarlierInstallationFoundAtStart) {
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
         opened_.clear();
+        waitUntilNoProductRuns();
         std::optional<RunningProgram> running;
         if (row.productRunning) {
             running.emplace(env_.path(), "BrivanoPhotoEditor.exe");
@@ -817,6 +837,7 @@ TEST_F(MainWindowTest, EarlierInstallationFoundAtStart) {
 TEST_F(MainWindowTest, UninstallFailureOfTheOldVersionCloses) {
     const fs::path folder = recordInstallation("fail.sh");
     const PromptAnswerer answerer(host_, {{L"okBtn", {}}, {L"closebtn", {}}});
+    waitUntilNoProductRuns();
     CMainWnd window(host_, services());
     ASSERT_TRUE(window.createFrame());
     EXPECT_EQ(control(window, L"installDirEdit").text(), wide(folder));
@@ -885,6 +906,7 @@ TEST_F(MainWindowInstallTest, CustomInstallIntoATypedFolder) {
 TEST_F(MainWindowInstallTest, UpdateInstallsIntoTheRecordedFolder) {
     const fs::path folder = recordInstallation("success.sh");
     const PromptAnswerer answerer(host_, {{L"okBtn", {}}});
+    waitUntilNoProductRuns();
     auto window = std::make_unique<CMainWnd>(host_, services());
     ASSERT_TRUE(window->createFrame());
     EXPECT_EQ(layouts(answerer.seen()), std::vector<std::wstring>{kInstalledPathTipWnd});
@@ -920,6 +942,7 @@ TEST_F(MainWindowInstallTest, DownloadFailureGoesBackOrCloses) {
         SCOPED_TRACE("稍后再试 after an earlier installation was found");
         const fs::path folder = recordInstallation("success.sh");
         const PromptAnswerer answerer(host_, {{L"okBtn", {}}, {L"cancelBtn", {}}});
+        waitUntilNoProductRuns();
         CMainWnd window(host_, services());
         ASSERT_TRUE(window.createFrame());
         window.centre();
