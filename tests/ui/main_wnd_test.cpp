@@ -457,6 +457,14 @@ TEST_F(MainWindowTest, CloseButtonAsksBeforeClosing) {
         {"custom page, 是", CMainWnd::kCustomPage, L"okBtn", true},
         {"quick page, system close", CMainWnd::kQuickPage, nullptr, true},
     };
+    {
+        SCOPED_TRACE("the minimise button only minimises");
+        const auto window = openWindow();
+        ASSERT_TRUE(host_.click(*window, L"minbtn"));
+        host_.dispatchPending();
+        EXPECT_EQ(host_.minimizeCount(), 1);
+        EXPECT_TRUE(window->isAlive());
+    }
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
         const auto window = openWindow();
@@ -628,6 +636,30 @@ TEST_F(MainWindowTest, PackageMessageAndUninstallFailurePrompts) {
     EXPECT_TRUE(window->isAlive()) << "no earlier installation: the window stays";
     EXPECT_EQ(page(*window), CMainWnd::kQuickPage);
     EXPECT_EQ(window->installState(), CMainWnd::kBackAfterFailure);
+    EXPECT_FALSE(host_.stalled());
+}
+
+// While a prompt is open the window goes on handling the pipeline's events, in their order,
+// inside the prompt's loop.
+TEST_F(MainWindowTest, EventsAreHandledWhileAPromptIsOpen) {
+    const auto window = openWindow();
+    std::vector<int> barsWhilePromptOpen;
+    std::optional<std::uint64_t> promptId;
+    host_.whenIdle([&] {
+        promptId = host_.newestWindow()->id();
+        post(*window, DL_CODE_PROGRESS, 0.5);
+        post(*window, DL_CODE_PROGRESS, 1.0);
+    });
+    host_.whenIdle([&] {
+        SkinUI::Window* prompt = host_.newestWindow();
+        ASSERT_EQ(prompt->id(), promptId) << "still the same prompt";
+        barsWhilePromptOpen.push_back(barValue(*window));
+        EXPECT_EQ(control(*window, L"progressLb").text(), progressText(70));
+        host_.click(*prompt, L"closebtn");
+    });
+    post(*window, IST_CODE_MESSAGE, 0.0, L"请稍候");
+    host_.dispatchPending();
+    EXPECT_EQ(barsWhilePromptOpen, std::vector<int>{70});
     EXPECT_FALSE(host_.stalled());
 }
 
