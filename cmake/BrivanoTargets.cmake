@@ -20,7 +20,7 @@ endfunction()
 # One test executable per folder of tests/, from every *_test.cpp there. LABELS (one label) lets
 # the thread-heavy suites, labelled "threads", run once more under ThreadSanitizer.
 function(brivano_test folder)
-    cmake_parse_arguments(ARG "" "" "LIBRARIES;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "LIBRARIES;LABELS;LOCKS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*_test.cpp)
     if(NOT sources)
         return()
@@ -31,6 +31,8 @@ function(brivano_test folder)
     brivano_defaults(${folder}_tests)
     # Suites named *Child are what a test runs in a re-executed copy of its own program (a
     # process whose environment or sink must be fresh); they are not tests of their own.
+    # LOCKS names what the suite's tests must not share with another suite's at the same time
+    # under ctest -j.
     gtest_discover_tests(${folder}_tests DISCOVERY_MODE PRE_TEST TEST_FILTER "-*Child.*"
-                         PROPERTIES LABELS "${ARG_LABELS}")
+                         PROPERTIES LABELS "${ARG_LABELS}" RESOURCE_LOCK "${ARG_LOCKS}")
 endfunction()
