@@ -32,7 +32,14 @@ function(brivano_test folder)
     # Suites named *Child are what a test runs in a re-executed copy of its own program (a
     # process whose environment or sink must be fresh); they are not tests of their own.
     # LOCKS names what the suite's tests must not share with another suite's at the same time
-    # under ctest -j.
+    # under ctest -j. An empty property value would vanish from the list and shift the pairs.
+    set(properties)
+    if(ARG_LABELS)
+        list(APPEND properties LABELS "${ARG_LABELS}")
+    endif()
+    if(ARG_LOCKS)
+        list(APPEND properties RESOURCE_LOCK "${ARG_LOCKS}")
+    endif()
     gtest_discover_tests(${folder}_tests DISCOVERY_MODE PRE_TEST TEST_FILTER "-*Child.*"
-                         PROPERTIES LABELS "${ARG_LABELS}" RESOURCE_LOCK "${ARG_LOCKS}")
+                         PROPERTIES ${properties})
 endfunction()
