@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/path.h"
+#include "platform/spawn_handles.h"
 #include "platform/text_encoding.h"
 
 extern char** environ;
@@ -23,9 +24,6 @@ namespace {
 constexpr std::wstring_view kBlanks = L" \t";
 constexpr std::wstring_view kRestOfLinePrefixes[] = {L"/D=", L"_?="};
 constexpr mode_t kAnyExecBits = S_IXUSR | S_IXGRP | S_IXOTH;
-// Dispositions a child must not inherit: an ignored SIGPIPE would turn a closed pipe into endless
-// write errors, an ignored SIGCHLD would make the child's own children vanish unwaited.
-constexpr int kSignalsToDefault[] = {SIGPIPE, SIGCHLD, SIGINT, SIGQUIT, SIGHUP, SIGTERM};
 
 bool isBlank(wchar_t c) {
     return kBlanks.find(c) != std::wstring_view::npos;
@@ -47,22 +45,6 @@ struct Pipe {
     int writeEnd() const { return ends[1]; }
     int takeReadEnd() { return std::exchange(ends[0], -1); }
     int takeWriteEnd() { return std::exchange(ends[1], -1); }
-};
-
-struct FileActions {
-    posix_spawn_file_actions_t actions;
-    FileActions() { posix_spawn_file_actions_init(&actions); }
-    ~FileActions() { posix_spawn_file_actions_destroy(&actions); }
-    FileActions(const FileActions&) = delete;
-    FileActions& operator=(const FileActions&) = delete;
-};
-
-struct SpawnAttributes {
-    posix_spawnattr_t attributes;
-    SpawnAttributes() { posix_spawnattr_init(&attributes); }
-    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
 };
 
 // A package that came over the network has no exec bits; it is ours to run all the same.
@@ -176,7 +158,7 @@ std::optional<SpawnedChild> SpawnedChild::spawn(std::wstring_view commandLine) {
         return std::nullopt;
     }
 
-    FileActions files;
+    SpawnFileActions files;
     // dup2 clears close-on-exec on the copies; every other descriptor of ours stays behind, the
     // named mutex and the other run's pipes included.
     if (posix_spawn_file_actions_adddup2(&files.actions, input.readEnd(), STDIN_FILENO) != 0 ||
@@ -188,17 +170,7 @@ std::optional<SpawnedChild> SpawnedChild::spawn(std::wstring_view commandLine) {
     }
 
     SpawnAttributes attributes;
-    sigset_t toDefault;
-    sigemptyset(&toDefault);
-    for (const int signal : kSignalsToDefault) {
-        sigaddset(&toDefault, signal);
-    }
-    sigset_t noneBlocked;
-    sigemptyset(&noneBlocked);
-    if (posix_spawnattr_setsigdefault(&attributes.attributes, &toDefault) != 0 ||
-        posix_spawnattr_setsigmask(&attributes.attributes, &noneBlocked) != 0 ||
-        posix_spawnattr_setflags(&attributes.attributes,
-                                 POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK) != 0) {
+    if (!setChildSignals(attributes)) {
         return std::nullopt;
     }
 

@@ -24,6 +24,7 @@
 #include "platform/environment.h"
 #include "platform/file_handles.h"
 #include "platform/path.h"
+#include "platform/spawn_handles.h"
 #include "platform/text_encoding.h"
 
 extern char** environ;
@@ -37,31 +38,12 @@ constexpr char kFallbackOpener[] = "xdg-open";
 constexpr std::string_view kProgramSuffix = ".exe";
 constexpr std::string_view kWebSchemes[] = {"http", "https"};
 constexpr mode_t kAnyExecBits = S_IXUSR | S_IXGRP | S_IXOTH;
-// What a started program must not inherit from us: an ignored SIGPIPE or SIGCHLD, or the
-// installer's own handlers for termination.
-constexpr int kSignalsToDefault[] = {SIGPIPE, SIGCHLD, SIGINT, SIGQUIT, SIGHUP, SIGTERM};
 
 struct GErrorFree {
     void operator()(GError* error) const { g_error_free(error); }
 };
 struct GFree {
     void operator()(char* text) const { g_free(text); }
-};
-
-struct FileActions {
-    posix_spawn_file_actions_t actions;
-    FileActions() { posix_spawn_file_actions_init(&actions); }
-    ~FileActions() { posix_spawn_file_actions_destroy(&actions); }
-    FileActions(const FileActions&) = delete;
-    FileActions& operator=(const FileActions&) = delete;
-};
-
-struct SpawnAttributes {
-    posix_spawnattr_t attributes;
-    SpawnAttributes() { posix_spawnattr_init(&attributes); }
-    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
 };
 
 // Waits for the programs we started detached, so that none stays a zombie while the installer
@@ -205,7 +187,7 @@ bool spawnDetached(const std::string& program, const std::vector<std::string>& a
     }
     argv.push_back(nullptr);
 
-    FileActions files;
+    SpawnFileActions files;
     if (posix_spawn_file_actions_addopen(&files.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) !=
             0 ||
         posix_spawn_file_actions_addopen(&files.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0) !=
@@ -221,18 +203,7 @@ bool spawnDetached(const std::string& program, const std::vector<std::string>& a
     }
 
     SpawnAttributes attributes;
-    sigset_t toDefault;
-    sigemptyset(&toDefault);
-    for (const int signal : kSignalsToDefault) {
-        sigaddset(&toDefault, signal);
-    }
-    sigset_t noneBlocked;
-    sigemptyset(&noneBlocked);
-    if (posix_spawnattr_setsigdefault(&attributes.attributes, &toDefault) != 0 ||
-        posix_spawnattr_setsigmask(&attributes.attributes, &noneBlocked) != 0 ||
-        posix_spawnattr_setflags(&attributes.attributes, POSIX_SPAWN_SETSID |
-                                                             POSIX_SPAWN_SETSIGDEF |
-                                                             POSIX_SPAWN_SETSIGMASK) != 0) {
+    if (!setChildSignals(attributes, POSIX_SPAWN_SETSID)) {
         return false;
     }
 
