@@ -25,6 +25,7 @@
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
+#include "support/wait.h"
 #include "toolkit/headless_host.h"
 #include "toolkit/tab_layout.h"
 #include "ui/installer_frame.h"
@@ -36,6 +37,7 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::ChildRun;
 using test_support::runProgram;
+using test_support::waitUntil;
 
 constexpr char kSetupPath[] = BRIVANO_SETUP_PATH;
 constexpr char kDemoPackage[] = BRIVANO_DEMO_PACKAGE_PATH;
@@ -45,7 +47,6 @@ constexpr char kPackageName[] = "__Package_BrivanoPhotoEditor.exe";
 constexpr int kFinishedPage = 3;
 constexpr int kWindowWidthPx = 600;
 constexpr int kWindowHeightPx = 400;
-constexpr auto kPollPeriod = std::chrono::milliseconds(50);
 constexpr auto kWindowWait = std::chrono::seconds(15);
 constexpr auto kInstallWait = std::chrono::seconds(30);
 constexpr auto kEndWait = std::chrono::seconds(10);
@@ -66,17 +67,6 @@ struct Point {
 
 std::ostream& operator<<(std::ostream& out, const Point& point) {
     return out << point.x << "," << point.y;
-}
-
-bool waitUntil(std::chrono::milliseconds limit, const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(kPollPeriod);
-    }
-    return true;
 }
 
 std::string readFile(const std::string& path) {

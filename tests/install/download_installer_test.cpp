@@ -18,6 +18,7 @@
 #include "settings/installer_settings.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
+#include "support/wait.h"
 #include "utils/system_probes.h"
 
 namespace {
@@ -79,18 +80,6 @@ public:
         return all.empty() ? 0 : all.front().code;
     }
 };
-
-bool waitUntilRemoved(const fs::path& path) {
-    constexpr auto kPollMs = std::chrono::milliseconds(10);
-    const auto deadline = std::chrono::steady_clock::now() + test_support::kPipelineTimeoutSec;
-    while (fs::exists(path)) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(kPollMs);
-    }
-    return true;
-}
 
 // The pipeline as the main window drives it, against a loopback package server, with the
 // installer's temporary folder inside the test's own folder (its path has a blank).
@@ -276,7 +265,8 @@ TEST_F(Pipeline, ARetryReusesTheWorkersAndRemovesTheEarlierPackage) {
         ASSERT_TRUE(owner.waitForEnd(1));
         EXPECT_EQ(owner.milestones().back(), kInstalled);
         // A user retries long after the clean-up that follows the final event; so does the test.
-        ASSERT_TRUE(waitUntilRemoved(packagePath()));
+        ASSERT_TRUE(test_support::waitUntil(test_support::kPipelineTimeoutSec,
+                                            [&] { return !fs::exists(packagePath()); }));
 
         firstAttempt = owner.events().size();
         pipeline.SetParams(url(), L"", otherFolder.wstring(), false, false, false, true);

@@ -15,28 +15,18 @@
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
+#include "support/wait.h"
 
 namespace {
 
 using platform::ShellOpenRequest;
 using test_support::ScopedEnv;
 using test_support::TempFolder;
+using test_support::waitUntil;
 
 constexpr auto kWaitLimit = std::chrono::seconds(10);
-constexpr auto kPollPeriod = std::chrono::milliseconds(20);
 
 // The started program runs on after shellOpen returns; its files are the only sign of it.
-bool waitUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(kPollPeriod);
-    }
-    return true;
-}
-
 // A zombie keeps its /proc entry until its parent reaps it; a reaped child has none.
 bool processGone(const std::string& pid) {
     return !std::filesystem::exists("/proc/" + pid);
@@ -101,14 +91,16 @@ TEST(ShellOpen, StartsProgramDetachedInWorkingFolderAndReapsIt) {
         const bool opened = platform::shellOpen(request);
         close(leaked);
         ASSERT_TRUE(opened) << row.name;
-        ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(marker); })) << row.name;
+        ASSERT_TRUE(waitUntil(kWaitLimit, [&] { return std::filesystem::exists(marker); }))
+            << row.name;
         const std::string report = folder.read("marker");
         const std::string pid = valueOf(report, "pid");
         EXPECT_EQ(valueOf(report, "cwd"), work) << row.name;
         EXPECT_EQ(valueOf(report, "sid"), pid) << row.name << ": not in a session of its own";
         EXPECT_EQ(valueOf(report, "stdio"), "/dev/null /dev/null /dev/null") << row.name;
         EXPECT_EQ(report.find("leak-probe"), std::string::npos) << row.name << "\n" << report;
-        EXPECT_TRUE(waitUntil([&] { return processGone(pid); })) << row.name << ": left a zombie";
+        EXPECT_TRUE(waitUntil(kWaitLimit, [&] { return processGone(pid); }))
+            << row.name << ": left a zombie";
     }
 }
 
@@ -190,7 +182,8 @@ TEST(ShellOpen, DocumentGoesToTheDesktopsDefaultHandler) {
     const test_support::ChildRun run = test_support::runProgram(
         "/proc/self/exe", {"--gtest_filter=ShellOpenChild.OpensTheDocumentNamedByTheTest"});
     ASSERT_EQ(run.exitCode(), 0) << run.output;
-    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(folder.file("opened")); }));
+    ASSERT_TRUE(
+        waitUntil(kWaitLimit, [&] { return std::filesystem::exists(folder.file("opened")); }));
     EXPECT_EQ(folder.read("opened"), document);
 }
 

@@ -10,7 +10,7 @@
 
 #include "demo_server/package_server.h"
 #include "support/child_process.h"
-#include "support/scoped_env.h"
+#include "support/scratch_home.h"
 #include "support/temp_folder.h"
 #include "utils/install_records.h"
 
@@ -87,12 +87,8 @@ protected:
                             "-downloadtype=" + std::to_string(downloadType)});
     }
 
-    test_support::TempFolder temp_;
-    test_support::ScopedEnv env_{{"HOME", temp_.file("home")},
-                                 {"XDG_CONFIG_HOME", temp_.file("home/.config")},
-                                 {"XDG_DATA_HOME", temp_.file("home/.local/share")},
-                                 {"TMPDIR", temp_.file("tmp")},
-                                 {"BRIVANO_DEBUG_LOG", temp_.file("debug.log")}};
+    test_support::ScratchHome home_;
+    const test_support::TempFolder& temp_ = home_.temp();
     demo_server::PackageServer server_;
 };
 

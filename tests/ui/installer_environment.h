@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "settings/installer_settings.h"
-#include "support/scoped_env.h"
+#include "support/scratch_home.h"
 #include "support/temp_folder.h"
 #include "toolkit/headless_host.h"
 #include "ui/message_box_wnd.h"
@@ -44,12 +44,8 @@ public:
     std::filesystem::path dataHome() const { return temp_.path() / "home/.local/share"; }
 
 private:
-    test_support::TempFolder temp_;
-    test_support::ScopedEnv env_{{"HOME", temp_.file("home")},
-                                 {"XDG_CONFIG_HOME", temp_.file("home/.config")},
-                                 {"XDG_DATA_HOME", temp_.file("home/.local/share")},
-                                 {"TMPDIR", temp_.file("tmp")},
-                                 {"BRIVANO_DEBUG_LOG", temp_.file("debug.log")}};
+    test_support::ScratchHome home_;
+    const test_support::TempFolder& temp_ = home_.temp();
     const InstallerSettings saved_ = g_settings;
 };
 

@@ -26,6 +26,7 @@
 #include "settings/installer_settings.h"
 #include "support/child_process.h"
 #include "support/scoped_env.h"
+#include "support/wait.h"
 #include "toolkit/check_box.h"
 #include "toolkit/edit.h"
 #include "toolkit/headless_host.h"
@@ -174,14 +175,11 @@ protected:
     // machine, and other test programs run such programs for moments; a scenario that expects no
     // refusal starts once none runs.
     static void waitUntilNoProductRuns() {
-        constexpr auto kPollMs = std::chrono::milliseconds(20);
         constexpr auto kLimitSec = std::chrono::seconds(30);
-        const auto deadline = std::chrono::steady_clock::now() + kLimitSec;
-        while ((Utils::FindProcessId(kProductExe) != 0 ||
-                Utils::FindProcessId(L"BrivanoPhotoEditor_un_asa.exe") != 0) &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(kPollMs);
-        }
+        test_support::waitUntil(kLimitSec, [] {
+            return Utils::FindProcessId(kProductExe) == 0 &&
+                   Utils::FindProcessId(L"BrivanoPhotoEditor_un_asa.exe") == 0;
+        });
     }
 
     // Created, centred and shown as the process entry does it.
