@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+// The pipeline hands its owner the downloader's codes as well as these; the owner sees both lists
+// through this header.
+#include "download/download_codes.h"
+
 // Codes the package runner, the uninstaller runner and the console-protocol parser report through
 // their PipelineCallback. Append only: the numbers are what the pipeline and the window act on.
 inline constexpr std::int32_t IST_CODE_START = 2001;

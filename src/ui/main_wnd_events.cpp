@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "download/download_codes.h"
 #include "install/install_codes.h"
 #include "platform/file_handles.h"
 #include "platform/path.h"
