@@ -25,7 +25,6 @@ namespace {
 
 constexpr wchar_t kProductName[] = L"Brivano";
 constexpr wchar_t kProductFolderName[] = L"BrivanoPhotoEditor";
-constexpr wchar_t kProductExeName[] = L"BrivanoPhotoEditor.exe";
 constexpr wchar_t kAppDataVendorFolder[] = L"pelta";
 constexpr wchar_t kOpenVerb[] = L"open";
 constexpr wchar_t kTermsUrl[] = L"http://" BRIVANO_WIDEN(BRIVANO_WEB_HOST) L"/terms";

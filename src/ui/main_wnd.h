@@ -66,6 +66,9 @@ protected:
     virtual void OnPipelineEvent(const PipelineEventRecord& record);
 
 private:
+    static constexpr wchar_t kProductExeName[] = L"BrivanoPhotoEditor.exe";
+    static constexpr double kBytesPerGb = 1073741824.0;
+
     void findControls();
     void giveProductName(SkinUI::Label* label);
     void handleExistingInstall();

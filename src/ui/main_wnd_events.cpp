@@ -33,7 +33,6 @@ constexpr double kInstallCeiling = 0.95;
 constexpr int kProgressResetThreshold = 70;
 constexpr int kPercentMax = 100;
 constexpr double kMsPerSec = 1000.0;
-constexpr double kBytesPerGb = 1073741824.0;
 
 // Percent for the bar and the label from a fraction of the whole: defined for every value a
 // package or an option can produce (NaN counts as nothing done, infinities are clamped).

@@ -9,10 +9,8 @@
 
 namespace {
 
-constexpr wchar_t kProductExeName[] = L"BrivanoPhotoEditor.exe";
 constexpr wchar_t kUninstallCompanionName[] = L"BrivanoPhotoEditor_un_asa.exe";
 constexpr wchar_t kNetworkCheckThreadName[] = L"ABDEF";
-constexpr double kBytesPerGb = 1073741824.0;
 constexpr double kMinFreeGb = 1.0;
 // The network state travels in the high half of the probe's answer; 0 means internet access.
 constexpr unsigned kNetworkStateShift = 16;
