@@ -278,9 +278,7 @@ void CMainWnd::ReportDownloadFailure(const PipelineEventRecord& record) {
     const wchar_t* access = packageFolderAccess(packagePath);
     const double freeGb =
         static_cast<double>(freeBytesOn(platform::parentFolder(packagePath))) / kBytesPerGb;
-    const std::uint32_t server = services_.networkProbe
-                                     ? Utils::CheckNetwork(services_.networkProbe)
-                                     : Utils::CheckNetwork();
+    const std::uint32_t server = Utils::CheckNetwork(services_.networkProbe);
     const std::wstring reason = Utils::FormatText(
         kReasonChars,
         L"1.code=%ld；2.msg=%s；3.缓存磁盘容量=%.2fG；4.缓存读写权限=%s；5.服务器连接状态code=%d",

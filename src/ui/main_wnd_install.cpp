@@ -68,7 +68,7 @@ bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopShortcut, bo
     networkCheck_ = std::make_unique<Utils::Thread>(
         nullptr, kNetworkCheckThreadName,
         [window, sender, &windowHost, probe = services_.networkProbe](void*) {
-            const std::uint32_t answer = probe ? Utils::CheckNetwork(probe) : Utils::CheckNetwork();
+            const std::uint32_t answer = Utils::CheckNetwork(probe);
             window.postNotification(
                 SkinUI::Notification{L"checknet", sender, windowHost.nowMs(), answer, 0});
         });
@@ -103,9 +103,13 @@ void CMainWnd::sendInstall(bool ok, bool async) {
 }
 
 std::uint64_t CMainWnd::freeBytesOn(const std::wstring& folder) const {
-    if (services_.freeBytes) {
-        return services_.freeBytes(folder).value_or(0);
-    }
+    return services_.freeBytes(folder).value_or(0);
+}
+
+std::optional<std::uint64_t> freeBytesOnDisk(const std::wstring& folder) {
     Utils::HardDiskManager disk;
-    return disk.CheckFreeSpace(folder) ? disk.freeBytesToCaller() : 0;
+    if (!disk.CheckFreeSpace(folder)) {
+        return std::nullopt;
+    }
+    return disk.freeBytesToCaller();
 }
